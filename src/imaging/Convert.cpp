@@ -17,9 +17,6 @@ namespace {
 
 using F = TImageFormatId;
 
-// Engine option holding the reduction mask of the quantizer.
-constexpr int32_t kColorReductionMaskOption = 128;
-
 enum class Kind { Indexed, Gray, Float, Channel };
 
 Kind KindOf(const TFormatDescriptor& d) {
@@ -221,12 +218,12 @@ void ConvertToIndexed(const TImageData& image, const TFormatDescriptor& sd,
         p[3] = FloatToByte(f.A);
       }
       MedianCutQuantizer(int32_t(count), bytes.get(), argb, dst, 1, palette, kQuantAllSteps,
-                         uint8_t(EngineGetOption(kColorReductionMaskOption)), td.PaletteSize);
+                         uint8_t(EngineGetOption(kOptionColorReductionMask)), td.PaletteSize);
       return;
     }
     case Kind::Channel:
       MedianCutQuantizer(int32_t(count), s, sd, dst, 1, palette, kQuantAllSteps,
-                         uint8_t(EngineGetOption(kColorReductionMaskOption)), td.PaletteSize);
+                         uint8_t(EngineGetOption(kOptionColorReductionMask)), td.PaletteSize);
       return;
     case Kind::Indexed:
       std::memcpy(dst, s, size_t(count));
