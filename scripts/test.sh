@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Configures, builds and runs the whole test suite in the given CMake presets
-# (default: release and asan). Fails on the first failing preset.
+# (default: release and asan), after installing what is missing. Fails on the first
+# failing preset.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,6 +9,8 @@ presets=("$@")
 if ((${#presets[@]} == 0)); then
   presets=(release asan)
 fi
+
+bash scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in "${presets[@]}"; do
