@@ -19,7 +19,8 @@ template <bool Fast>
 void BM_Convert(benchmark::State& state, F from, F to) {
   const TFormatDescriptor& sd = *GetFormatDescriptor(from);
   const TFormatDescriptor& td = *GetFormatDescriptor(to);
-  std::vector<uint8_t> src(size_t(kPixels * sd.BytesPerPixel)), dst(size_t(kPixels * td.BytesPerPixel));
+  std::vector<uint8_t> src(size_t(kPixels * sd.BytesPerPixel)),
+      dst(size_t(kPixels * td.BytesPerPixel));
   std::mt19937 rng(1);
   for (auto& b : src) b = uint8_t(rng());
   for (auto _ : state) {
@@ -34,9 +35,16 @@ void BM_Convert(benchmark::State& state, F from, F to) {
                                               benchmark::Counter::kIsRate);
 }
 
-#define PIXOLAN_CONVERT_BENCH(name, from, to)                                      \
-  BENCHMARK_CAPTURE(BM_Convert<true>, name##_fast, F::from, F::to)->Unit(benchmark::kMillisecond); \
-  BENCHMARK_CAPTURE(BM_Convert<false>, name##_general, F::from, F::to)->Unit(benchmark::kMillisecond)
+void BM_ConvertFast(benchmark::State& state, F from, F to) {
+  BM_Convert<true>(state, from, to);
+}
+void BM_ConvertGeneral(benchmark::State& state, F from, F to) {
+  BM_Convert<false>(state, from, to);
+}
+
+#define PIXOLAN_CONVERT_BENCH(name, from, to)                                             \
+  BENCHMARK_CAPTURE(BM_ConvertFast, name, F::from, F::to)->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(BM_ConvertGeneral, name, F::from, F::to)->Unit(benchmark::kMillisecond)
 
 PIXOLAN_CONVERT_BENCH(ARGB_to_RGB, A8R8G8B8, R8G8B8);
 PIXOLAN_CONVERT_BENCH(RGB_to_ARGB, R8G8B8, A8R8G8B8);

@@ -26,10 +26,16 @@ Kind KindOf(const TFormatDescriptor& d) {
   return Kind::Channel;
 }
 
-bool Is32BitChannel(F f) { return f == F::A8R8G8B8 || f == F::X8R8G8B8; }
-bool IsByteChannel(F f) { return f == F::R8G8B8 || Is32BitChannel(f); }
+bool Is32BitChannel(F f) {
+  return f == F::A8R8G8B8 || f == F::X8R8G8B8;
+}
+bool IsByteChannel(F f) {
+  return f == F::R8G8B8 || Is32BitChannel(f);
+}
 
-uint16_t ClampWord(int64_t v) { return uint16_t(std::clamp<int64_t>(v, 0, 65535)); }
+uint16_t ClampWord(int64_t v) {
+  return uint16_t(std::clamp<int64_t>(v, 0, 65535));
+}
 
 // Float channel to a 16-bit value: clamped to 0..1 first; NaN counts as 0.
 uint16_t FloatToWord(float v) {
@@ -45,8 +51,8 @@ uint8_t FloatToByte(float v) {
 }
 
 uint16_t Gray16Of(uint16_t r, uint16_t g, uint16_t b) {
-  return ClampWord(RoundEven(double(kGrayWeightR) * r + double(kGrayWeightG) * g +
-                             double(kGrayWeightB) * b));
+  return ClampWord(
+      RoundEven(double(kGrayWeightR) * r + double(kGrayWeightG) * g + double(kGrayWeightB) * b));
 }
 
 // The gray weights are 32-bit floats, all whole multiples of 2^-27, so integer tables
@@ -72,7 +78,9 @@ inline uint8_t GrayOfBytesFast(uint8_t r, uint8_t g, uint8_t b) {
   return uint8_t(std::min<int64_t>(q, 255));
 }
 
-TPixel64 Pixel64OfGray(uint16_t gray, uint16_t alpha) { return {gray, gray, gray, alpha}; }
+TPixel64 Pixel64OfGray(uint16_t gray, uint16_t alpha) {
+  return {gray, gray, gray, alpha};
+}
 
 TPixel64 Pixel64OfFloat(const TPixelFP& f) {
   return {FloatToWord(f.B), FloatToWord(f.G), FloatToWord(f.R), FloatToWord(f.A)};
@@ -80,8 +88,7 @@ TPixel64 Pixel64OfFloat(const TPixelFP& f) {
 
 // Palette bytes widened by 257 so that 255 stays full scale in 16-bit targets.
 TPixel64 Pixel64OfEntry(TPixel32 c) {
-  return {uint16_t(c.B * 257u), uint16_t(c.G * 257u), uint16_t(c.R * 257u),
-          uint16_t(c.A * 257u)};
+  return {uint16_t(c.B * 257u), uint16_t(c.G * 257u), uint16_t(c.R * 257u), uint16_t(c.A * 257u)};
 }
 
 void ConvertOnePixel(const uint8_t* s, const TFormatDescriptor& sd, const TPixel32* spal,
@@ -107,8 +114,8 @@ void ConvertOnePixel(const uint8_t* s, const TFormatDescriptor& sd, const TPixel
         }
       } else if (to == Kind::Float) {
         const TPixel64 v = ReadChannelPixel64(sd, s);
-        WriteFloatPixel(td, t, {v.B * kInv65535, v.G * kInv65535, v.R * kInv65535,
-                                v.A * kInv65535});
+        WriteFloatPixel(td, t,
+                        {v.B * kInv65535, v.G * kInv65535, v.R * kInv65535, v.A * kInv65535});
       }
       return;
     }
@@ -148,7 +155,8 @@ void ConvertOnePixel(const uint8_t* s, const TFormatDescriptor& sd, const TPixel
         const double gray =
             (double(kGrayWeightR) * f.R + double(kGrayWeightG) * f.G + double(kGrayWeightB) * f.B) *
             65535.0;
-        const uint16_t g16 = std::isnan(gray) ? 0 : ClampWord(RoundEven(std::clamp(gray, -1.0, 65536.0)));
+        const uint16_t g16 =
+            std::isnan(gray) ? 0 : ClampWord(RoundEven(std::clamp(gray, -1.0, 65536.0)));
         WriteGrayPixel16(td, t, g16, FloatToWord(f.A));
       } else if (to == Kind::Float) {
         WriteFloatPixel(td, t, f);
@@ -255,25 +263,39 @@ using BlockCodec = void (*)(const uint8_t*, int, int, uint8_t*);
 
 BlockCodec DecoderOf(F f) {
   switch (f) {
-    case F::DXT1: return blocks::DecodeDXT1;
-    case F::DXT3: return blocks::DecodeDXT3;
-    case F::DXT5: return blocks::DecodeDXT5;
-    case F::BTC: return blocks::DecodeBTC;
-    case F::ATI1N: return blocks::DecodeATI1N;
-    case F::ATI2N: return blocks::DecodeATI2N;
-    default: return nullptr;
+    case F::DXT1:
+      return blocks::DecodeDXT1;
+    case F::DXT3:
+      return blocks::DecodeDXT3;
+    case F::DXT5:
+      return blocks::DecodeDXT5;
+    case F::BTC:
+      return blocks::DecodeBTC;
+    case F::ATI1N:
+      return blocks::DecodeATI1N;
+    case F::ATI2N:
+      return blocks::DecodeATI2N;
+    default:
+      return nullptr;
   }
 }
 
 BlockCodec EncoderOf(F f) {
   switch (f) {
-    case F::DXT1: return blocks::EncodeDXT1;
-    case F::DXT3: return blocks::EncodeDXT3;
-    case F::DXT5: return blocks::EncodeDXT5;
-    case F::BTC: return blocks::EncodeBTC;
-    case F::ATI1N: return blocks::EncodeATI1N;
-    case F::ATI2N: return blocks::EncodeATI2N;
-    default: return nullptr;
+    case F::DXT1:
+      return blocks::EncodeDXT1;
+    case F::DXT3:
+      return blocks::EncodeDXT3;
+    case F::DXT5:
+      return blocks::EncodeDXT5;
+    case F::BTC:
+      return blocks::EncodeBTC;
+    case F::ATI1N:
+      return blocks::EncodeATI1N;
+    case F::ATI2N:
+      return blocks::EncodeATI2N;
+    default:
+      return nullptr;
   }
 }
 
@@ -289,8 +311,7 @@ void Decompress(TImageData& image, const TFormatDescriptor& sd) {
   auto bits = AllocBits(size_t(size));
   const int64_t row = int64_t(image.Width) * dd.BytesPerPixel;
   for (int32_t y = 0; y < image.Height; ++y)
-    std::memcpy(bits.get() + y * row, full.get() + int64_t(y) * fw * dd.BytesPerPixel,
-                size_t(row));
+    std::memcpy(bits.get() + y * row, full.get() + int64_t(y) * fw * dd.BytesPerPixel, size_t(row));
   image.Bits = std::move(bits);
   image.Palette.reset();
   image.Size = size;
@@ -328,11 +349,13 @@ void Compress(TImageData& image, const TFormatDescriptor& td) {
 
 namespace detail {
 
-uint8_t GrayOfBytes(uint8_t r, uint8_t g, uint8_t b) { return GrayOfBytesFast(r, g, b); }
+uint8_t GrayOfBytes(uint8_t r, uint8_t g, uint8_t b) {
+  return GrayOfBytesFast(r, g, b);
+}
 
 void ConvertPixelsGeneric(const uint8_t* src, const TFormatDescriptor& sd,
-                          const TPixel32* srcPalette, uint8_t* dst,
-                          const TFormatDescriptor& td, int64_t count) {
+                          const TPixel32* srcPalette, uint8_t* dst, const TFormatDescriptor& td,
+                          int64_t count) {
   for (int64_t i = 0; i < count; ++i, src += sd.BytesPerPixel, dst += td.BytesPerPixel)
     ConvertOnePixel(src, sd, srcPalette, dst, td);
 }

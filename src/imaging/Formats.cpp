@@ -18,32 +18,44 @@ uint16_t Load16(const uint8_t* p) {
   std::memcpy(&v, p, 2);
   return v;
 }
-void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
+void Store16(uint8_t* p, uint16_t v) {
+  std::memcpy(p, &v, 2);
+}
 uint32_t Load32(const uint8_t* p) {
   uint32_t v;
   std::memcpy(&v, p, 4);
   return v;
 }
-void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+void Store32(uint8_t* p, uint32_t v) {
+  std::memcpy(p, &v, 4);
+}
 float LoadFloat(const uint8_t* p) {
   float v;
   std::memcpy(&v, p, 4);
   return v;
 }
-void StoreFloat(uint8_t* p, float v) { std::memcpy(p, &v, 4); }
+void StoreFloat(uint8_t* p, float v) {
+  std::memcpy(p, &v, 4);
+}
 
-uint8_t ClampByte(int64_t v) { return uint8_t(std::clamp<int64_t>(v, 0, 255)); }
-uint16_t ClampWord(int64_t v) { return uint16_t(std::clamp<int64_t>(v, 0, 65535)); }
+uint8_t ClampByte(int64_t v) {
+  return uint8_t(std::clamp<int64_t>(v, 0, 255));
+}
+uint16_t ClampWord(int64_t v) {
+  return uint16_t(std::clamp<int64_t>(v, 0, 65535));
+}
 
 // Float channel to byte/word: NaN counts as 0 so that clamping stays defined.
-uint8_t FloatToByte(float v) { return std::isnan(v) ? 0 : ClampByte(RoundEven(double(v) * 255.0)); }
+uint8_t FloatToByte(float v) {
+  return std::isnan(v) ? 0 : ClampByte(RoundEven(double(v) * 255.0));
+}
 uint16_t FloatToWord(float v) {
   return std::isnan(v) ? 0 : ClampWord(RoundEven(double(v) * 65535.0));
 }
 
 uint8_t GrayOfBytes(uint8_t r, uint8_t g, uint8_t b) {
-  return ClampByte(RoundEven(double(kGrayWeightR) * r + double(kGrayWeightG) * g +
-                             double(kGrayWeightB) * b));
+  return ClampByte(
+      RoundEven(double(kGrayWeightR) * r + double(kGrayWeightG) * g + double(kGrayWeightB) * b));
 }
 
 TPackedLayout MakeLayout(int a, int r, int g, int b) {
@@ -79,7 +91,9 @@ int64_t OrdinaryByteSize(TImageFormatId format, int64_t width, int64_t height) {
 
 void OrdinaryFit(TImageFormatId, int32_t&, int32_t&) {}
 
-int64_t RoundUp4(int64_t v) { return (v + 3) / 4 * 4; }
+int64_t RoundUp4(int64_t v) {
+  return (v + 3) / 4 * 4;
+}
 
 int64_t CompressedByteSize(TImageFormatId format, int64_t width, int64_t height) {
   if (width <= 0 || height <= 0) return 0;
@@ -106,8 +120,7 @@ void CompressedFit(TImageFormatId, int32_t& width, int32_t& height) {
 
 // --- generic accessors over the integer and float intermediates ---
 
-TPixel32 GenericReadPixel32(const TFormatDescriptor& d, const uint8_t* p,
-                            const TPixel32* palette) {
+TPixel32 GenericReadPixel32(const TFormatDescriptor& d, const uint8_t* p, const TPixel32* palette) {
   switch (d.Format) {
     case F::A8R8G8B8:
       return {p[0], p[1], p[2], p[3]};
@@ -129,8 +142,8 @@ TPixel32 GenericReadPixel32(const TFormatDescriptor& d, const uint8_t* p,
     return {g8, g8, g8, uint8_t(a * 255u / 65535u)};
   }
   const TPixel64 v = ReadChannelPixel64(d, p);
-  return {uint8_t(v.B * 255u / 65535u), uint8_t(v.G * 255u / 65535u),
-          uint8_t(v.R * 255u / 65535u), uint8_t(v.A * 255u / 65535u)};
+  return {uint8_t(v.B * 255u / 65535u), uint8_t(v.G * 255u / 65535u), uint8_t(v.R * 255u / 65535u),
+          uint8_t(v.A * 255u / 65535u)};
 }
 
 void GenericWritePixel32(const TFormatDescriptor& d, uint8_t* p, const TPixel32* palette,
@@ -168,8 +181,7 @@ void GenericWritePixel32(const TFormatDescriptor& d, uint8_t* p, const TPixel32*
   WriteChannelPixel64(d, p, v);
 }
 
-TPixelFP GenericReadPixelFP(const TFormatDescriptor& d, const uint8_t* p,
-                            const TPixel32* palette) {
+TPixelFP GenericReadPixelFP(const TFormatDescriptor& d, const uint8_t* p, const TPixel32* palette) {
   switch (d.Format) {
     case F::A8R8G8B8:
       return {p[0] * kInv255, p[1] * kInv255, p[2] * kInv255, p[3] * kInv255};
@@ -295,8 +307,7 @@ struct DescriptorTable {
     Add(F::R16G16B16, "R16G16B16", 6, 3, {}, F::B16G16R16);
     Add(F::A16R16G16B16, "A16R16G16B16", 8, 4, {.alpha = true}, F::A16B16G16R16);
     Add(F::B16G16R16, "B16G16R16", 6, 3, {.swapped = true}, F::R16G16B16);
-    Add(F::A16B16G16R16, "A16B16G16R16", 8, 4, {.alpha = true, .swapped = true},
-        F::A16R16G16B16);
+    Add(F::A16B16G16R16, "A16B16G16R16", 8, 4, {.alpha = true, .swapped = true}, F::A16R16G16B16);
     Add(F::R32F, "R32F", 4, 1, {.fl = true});
     Add(F::A32R32G32B32F, "A32R32G32B32F", 16, 4, {.alpha = true, .fl = true}, F::A32B32G32R32F);
     Add(F::A32B32G32R32F, "A32B32G32R32F", 16, 4, {.alpha = true, .fl = true, .swapped = true},
@@ -324,7 +335,9 @@ const DescriptorTable& Table() {
 
 }  // namespace
 
-int64_t RoundEven(double v) { return int64_t(std::nearbyint(v)); }
+int64_t RoundEven(double v) {
+  return int64_t(std::nearbyint(v));
+}
 
 const TFormatDescriptor* GetFormatDescriptor(TImageFormatId format) {
   format = ResolveFormat(format);
@@ -350,7 +363,9 @@ TImageFormatId ResolveFormat(TImageFormatId format) {
   return format == F::Default ? F::A8R8G8B8 : format;
 }
 
-const std::vector<TImageFormatId>& AllFormats() { return Table().ids; }
+const std::vector<TImageFormatId>& AllFormats() {
+  return Table().ids;
+}
 
 // --- half floats ---
 

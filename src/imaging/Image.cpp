@@ -55,8 +55,7 @@ int ChannelElementSize(TImageFormatId f) {
   }
 }
 
-void CheckPixelAccess(const TImageData& image, int32_t x, int32_t y,
-                      const TFormatDescriptor*& d) {
+void CheckPixelAccess(const TImageData& image, int32_t x, int32_t y, const TFormatDescriptor*& d) {
   d = GetFormatDescriptor(image.Format);
   if (!ImageIsValid(image) || !d)
     throw EImagingError("Pixel access on an invalid image. " + ImageDescribe(image));
@@ -94,7 +93,9 @@ std::string ComposeErrorMessage(const std::string& message) {
   return message;
 }
 
-void RaiseImaging(const std::string& message) { throw EImagingError(ComposeErrorMessage(message)); }
+void RaiseImaging(const std::string& message) {
+  throw EImagingError(ComposeErrorMessage(message));
+}
 
 void ImageInit(TImageData& image) {
   // Drop ownership without freeing is impossible with owning pointers; a fresh record
@@ -114,8 +115,8 @@ bool ImageCreate(int32_t width, int32_t height, TImageFormatId format, TImageDat
                                  int64_t(width) * height, kMaxImagePixels));
     const int64_t size = d->ByteSize(resolved, width, height);
     if (size > INT32_MAX)
-      throw EImagingError(Format("%" PRId64 " bytes exceed the limit of %d bytes.", size,
-                                 INT32_MAX));
+      throw EImagingError(
+          Format("%" PRId64 " bytes exceed the limit of %d bytes.", size, INT32_MAX));
     if (size <= 0) return false;
     TImageData created;
     created.Width = width;
@@ -126,9 +127,10 @@ bool ImageCreate(int32_t width, int32_t height, TImageFormatId format, TImageDat
     if (d->PaletteSize > 0) created.Palette = AllocPalette(size_t(d->PaletteSize));
     image = std::move(created);
   } catch (const std::exception&) {
-    RaiseImaging(Format("Error while creating image data with params: Width=%d Height=%d "
-                        "Format=%s.",
-                        width, height, FormatName(resolved).c_str()));
+    RaiseImaging(
+        Format("Error while creating image data with params: Width=%d Height=%d "
+               "Format=%s.",
+               width, height, FormatName(resolved).c_str()));
   }
   return ImageIsValid(image);
 }
@@ -143,9 +145,13 @@ bool ImageIsValid(const TImageData& image) {
   return size > 0 && size == image.Size;
 }
 
-void ImageFree(TImageData& image) { image = TImageData(); }
+void ImageFree(TImageData& image) {
+  image = TImageData();
+}
 
-void ImageArrayFree(TDynImageDataArray& images) { images.clear(); }
+void ImageArrayFree(TDynImageDataArray& images) {
+  images.clear();
+}
 
 bool ImageArrayIsValid(const TDynImageDataArray& images) {
   if (images.empty()) return false;
@@ -166,8 +172,7 @@ bool ImageClone(const TImageData& image, TImageData& clone) {
     copy.Size = image.Size;
     if (d->PaletteSize > 0) {
       copy.Palette = AllocPalette(size_t(d->PaletteSize));
-      if (image.palette())
-        std::memcpy(copy.palette(), image.palette(), size_t(d->PaletteSize) * 4);
+      if (image.palette()) std::memcpy(copy.palette(), image.palette(), size_t(d->PaletteSize) * 4);
     }
     copy.Bits = std::make_unique_for_overwrite<uint8_t[]>(size_t(image.Size));
     std::memcpy(copy.bits(), image.bits(), size_t(image.Size));
@@ -222,8 +227,8 @@ bool ImageSwapChannels(TImageData& image, int channelA, int channelB) {
         ReadGrayPixel16(d, p, g, a);
         TPixel64 v{g, g, g, a};
         std::swap(v[channelA], v[channelB]);
-        const double gray = double(kGrayWeightR) * v.R + double(kGrayWeightG) * v.G +
-                            double(kGrayWeightB) * v.B;
+        const double gray =
+            double(kGrayWeightR) * v.R + double(kGrayWeightG) * v.G + double(kGrayWeightB) * v.B;
         WriteGrayPixel16(d, p, uint16_t(std::clamp<int64_t>(RoundEven(gray), 0, 65535)), v.A);
       }
       return true;
@@ -256,8 +261,7 @@ TPixel32 ImageGetPixel32(const TImageData& image, int32_t x, int32_t y) {
 void ImageSetPixel32(TImageData& image, int32_t x, int32_t y, TPixel32 pixel) {
   const TFormatDescriptor* d;
   CheckPixelAccess(image, x, y, d);
-  d->WritePixel32(*d, const_cast<uint8_t*>(PixelAddress(image, *d, x, y)), image.palette(),
-                  pixel);
+  d->WritePixel32(*d, const_cast<uint8_t*>(PixelAddress(image, *d, x, y)), image.palette(), pixel);
 }
 
 void ImageGetPixelFP(const TImageData& image, int32_t x, int32_t y, TPixelFP& pixel) {
@@ -269,8 +273,7 @@ void ImageGetPixelFP(const TImageData& image, int32_t x, int32_t y, TPixelFP& pi
 void ImageSetPixelFP(TImageData& image, int32_t x, int32_t y, const TPixelFP& pixel) {
   const TFormatDescriptor* d;
   CheckPixelAccess(image, x, y, d);
-  d->WritePixelFP(*d, const_cast<uint8_t*>(PixelAddress(image, *d, x, y)), image.palette(),
-                  pixel);
+  d->WritePixelFP(*d, const_cast<uint8_t*>(PixelAddress(image, *d, x, y)), image.palette(), pixel);
 }
 
 std::string ImageDescribe(const TImageData& image) {
@@ -280,8 +283,8 @@ std::string ImageDescribe(const TImageData& image) {
   const bool small = image.Size <= 8192;
   const int64_t size = small ? image.Size : image.Size / 1024;
   return "Image @" + PointerText(&image) + " info: Width = " + std::to_string(image.Width) +
-         "px, Height = " + std::to_string(image.Height) + "px, Format = " +
-         FormatName(image.Format) + ", Size = " + GroupedNumber(size) +
+         "px, Height = " + std::to_string(image.Height) +
+         "px, Format = " + FormatName(image.Format) + ", Size = " + GroupedNumber(size) +
          (small ? " B" : " KiB") + ", Bits @" + PointerText(image.bits()) + ", Palette @" +
          PointerText(image.palette()) + ".";
 }

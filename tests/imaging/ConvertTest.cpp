@@ -72,18 +72,33 @@ const PixelCase kPixelCases[] = {
     {"r3g3b2 white", F::R8G8B8, {255, 255, 255}, F::R3G3B2, {0xFF}},
     {"r3g3b2 red to rgb", F::R3G3B2, {0xE0}, F::R8G8B8, {0, 0, 255}},
     {"r3g3b2 mid", F::R3G3B2, {0x49}, F::R8G8B8, {85, 72, 72}},
-    {"argb to a16r16g16b16", F::A8R8G8B8, {10, 20, 30, 255}, F::A16R16G16B16,
+    {"argb to a16r16g16b16",
+     F::A8R8G8B8,
+     {10, 20, 30, 255},
+     F::A16R16G16B16,
      Words({2570, 5140, 7710, 65535})},
-    {"a16r16g16b16 truncates to bytes", F::A16R16G16B16, Words({0x1234, 0, 65535, 65535}),
-     F::A8R8G8B8, {18, 0, 255, 255}},
-    {"a16b16g16r16 red first in memory", F::A16B16G16R16, Words({65535, 0, 0, 65535}),
-     F::A8R8G8B8, {0, 0, 255, 255}},
+    {"a16r16g16b16 truncates to bytes",
+     F::A16R16G16B16,
+     Words({0x1234, 0, 65535, 65535}),
+     F::A8R8G8B8,
+     {18, 0, 255, 255}},
+    {"a16b16g16r16 red first in memory",
+     F::A16B16G16R16,
+     Words({65535, 0, 0, 65535}),
+     F::A8R8G8B8,
+     {0, 0, 255, 255}},
     {"r16g16b16 to b16g16r16 exchanges words", F::R16G16B16, Words({1, 2, 3}), F::B16G16R16,
      Words({3, 2, 1})},
     {"r32f red only, half rounds to even", F::R32F, Floats({0.5f}), F::A8R8G8B8, {0, 0, 127, 255}},
-    {"float clamped", F::A32R32G32B32F, Floats({1.5f, -0.5f, 0.25f, 1.0f}), F::A8R8G8B8,
+    {"float clamped",
+     F::A32R32G32B32F,
+     Floats({1.5f, -0.5f, 0.25f, 1.0f}),
+     F::A8R8G8B8,
      {255, 0, 63, 255}},
-    {"a32b32g32r32f red first", F::A32B32G32R32F, Floats({1, 0, 0, 1}), F::A8R8G8B8,
+    {"a32b32g32r32f red first",
+     F::A32B32G32R32F,
+     Floats({1, 0, 0, 1}),
+     F::A8R8G8B8,
      {0, 0, 255, 255}},
     {"float to gray8", F::A32R32G32B32F, Floats({0, 0, 1, 1}), F::Gray8, {76}},
     {"float to half", F::A32R32G32B32F, Floats({1.0f, 0.5f, 1.0f / 3.0f, 65520.0f}),
@@ -91,10 +106,13 @@ const PixelCase kPixelCases[] = {
     {"half subnormals and range", F::A32R32G32B32F,
      Floats({std::ldexp(1.0f, -25), std::ldexp(1.0f, -26), 65519.0f, -2.0f}), F::A16R16G16B16F,
      Words({0x0001, 0x0000, 0x7BFF, 0xC000})},
-    {"half to float", F::A16R16G16B16F, Words({0x0001, 0x3C00, 0xFC00, 0x3555}),
-     F::A32R32G32B32F, Floats({std::ldexp(1.0f, -24), 1.0f, -INFINITY, 0.333251953125f})},
+    {"half to float", F::A16R16G16B16F, Words({0x0001, 0x3C00, 0xFC00, 0x3555}), F::A32R32G32B32F,
+     Floats({std::ldexp(1.0f, -24), 1.0f, -INFINITY, 0.333251953125f})},
     {"r16f reads red", F::R16F, Words({0x3800}), F::A32R32G32B32F, Floats({0, 0, 0.5f, 1})},
-    {"argb to float", F::A8R8G8B8, {0, 255, 51, 255}, F::A32R32G32B32F,
+    {"argb to float",
+     F::A8R8G8B8,
+     {0, 255, 51, 255},
+     F::A32R32G32B32F,
      Floats({0, 65535 * kInv65535, 13107 * kInv65535, 65535 * kInv65535})},
     {"gray8 to index8 copies", F::Gray8, {200}, F::Index8, {200}},
     {"gray16 to index8 shifts", F::Gray16, Words({51400}), F::Index8, {200}},
@@ -134,8 +152,7 @@ TEST(ImageConvert, IndexedSourcesUsePaletteEntries) {
 TEST(ImageConvert, BlackAndWhiteSurviveEveryPair) {
   std::vector<F> formats;
   for (F f : AllFormats())
-    if (!GetFormatDescriptor(f)->IsCompressed && f != F::R32F && f != F::R16F)
-      formats.push_back(f);
+    if (!GetFormatDescriptor(f)->IsCompressed && f != F::R32F && f != F::R16F) formats.push_back(f);
   for (F from : formats) {
     for (F to : formats) {
       TImageData image = test::MakeImage(2, 1, F::A8R8G8B8, {0, 0, 0, 255, 255, 255, 255, 255});
@@ -162,11 +179,11 @@ TEST(ImageConvert, RoundTripsThroughFormatsThatHoldTheValue) {
     F format;
     const Bytes* pixels;
   } cases[] = {
-      {F::A8R8G8B8, &any},       {F::A16R16G16B16, &any},  {F::A16B16G16R16, &any},
-      {F::A32R32G32B32F, &any},  {F::A32B32G32R32F, &any}, {F::R8G8B8, &opaque},
-      {F::X8R8G8B8, &opaque},    {F::R16G16B16, &opaque},  {F::B16G16R16, &opaque},
-      {F::Gray8, &gray},         {F::Gray16, &gray},       {F::Gray32, &gray},
-      {F::Gray64, &gray},        {F::A8Gray8, &grayAlpha}, {F::A16Gray16, &grayAlpha},
+      {F::A8R8G8B8, &any},      {F::A16R16G16B16, &any},  {F::A16B16G16R16, &any},
+      {F::A32R32G32B32F, &any}, {F::A32B32G32R32F, &any}, {F::R8G8B8, &opaque},
+      {F::X8R8G8B8, &opaque},   {F::R16G16B16, &opaque},  {F::B16G16R16, &opaque},
+      {F::Gray8, &gray},        {F::Gray16, &gray},       {F::Gray32, &gray},
+      {F::Gray64, &gray},       {F::A8Gray8, &grayAlpha}, {F::A16Gray16, &grayAlpha},
       {F::Index8, &any},  // 35 colors fit the palette
   };
   for (const Case& c : cases) {
@@ -240,7 +257,7 @@ TEST(ImageConvert, ToIndexedKeepsFewColorsExactly) {
 // The fast paths must give exactly the bytes of the general per-pixel path.
 TEST(ConvertFastPaths, MatchGeneralPathOnRandomImages) {
   const F pairs[][2] = {
-      {F::R8G8B8, F::A8R8G8B8}, {F::R8G8B8, F::X8R8G8B8}, {F::A8R8G8B8, F::R8G8B8},
+      {F::R8G8B8, F::A8R8G8B8}, {F::R8G8B8, F::X8R8G8B8},   {F::A8R8G8B8, F::R8G8B8},
       {F::X8R8G8B8, F::R8G8B8}, {F::A8R8G8B8, F::X8R8G8B8}, {F::X8R8G8B8, F::A8R8G8B8},
       {F::A8R8G8B8, F::Gray8},  {F::R8G8B8, F::Gray8},      {F::X8R8G8B8, F::Gray8},
       {F::Gray8, F::A8R8G8B8},  {F::Gray8, F::R8G8B8},      {F::Gray8, F::X8R8G8B8},
@@ -275,7 +292,8 @@ TEST(ConvertFastPaths, GrayMatchesFloatFormula) {
     const int r = int(rng() & 255), g = int(rng() & 255), b = int(rng() & 255);
     ASSERT_EQ(detail::GrayOfBytes(uint8_t(r), uint8_t(g), uint8_t(b)), reference(r, g, b));
   }
-  for (int v = 0; v < 256; ++v) ASSERT_EQ(detail::GrayOfBytes(uint8_t(v), uint8_t(v), uint8_t(v)), v);
+  for (int v = 0; v < 256; ++v)
+    ASSERT_EQ(detail::GrayOfBytes(uint8_t(v), uint8_t(v), uint8_t(v)), v);
 }
 
 }  // namespace

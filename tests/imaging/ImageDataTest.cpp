@@ -41,9 +41,9 @@ TEST(ImageCreate, ByteSizesPerFormat) {
     F format;
     int32_t w, h, size;
   } cases[] = {
-      {F::Gray8, 5, 3, 15},        {F::R8G8B8, 5, 3, 45},   {F::A16R16G16B16, 2, 2, 32},
-      {F::A32R32G32B32F, 1, 1, 16}, {F::DXT1, 5, 3, 16},    {F::DXT3, 5, 3, 32},
-      {F::DXT5, 4, 4, 16},          {F::BTC, 5, 5, 16},     {F::ATI1N, 1, 1, 8},
+      {F::Gray8, 5, 3, 15},         {F::R8G8B8, 5, 3, 45}, {F::A16R16G16B16, 2, 2, 32},
+      {F::A32R32G32B32F, 1, 1, 16}, {F::DXT1, 5, 3, 16},   {F::DXT3, 5, 3, 32},
+      {F::DXT5, 4, 4, 16},          {F::BTC, 5, 5, 16},    {F::ATI1N, 1, 1, 8},
       {F::ATI2N, 9, 1, 48},
   };
   for (const Case& c : cases) {
@@ -59,11 +59,11 @@ TEST(ImageCreate, RefusesOversizedImagesWithClearError) {
     int32_t w, h;
     F format;
   } cases[] = {
-      {100000, 100000, F::A8R8G8B8},      // beyond 2^28 pixels
-      {16384, 16385, F::Gray8},           // one row beyond 2^28 pixels
-      {16384, 8192, F::A32R32G32B32F},    // 2^27 pixels, but 2 GiB of bytes
+      {100000, 100000, F::A8R8G8B8},    // beyond 2^28 pixels
+      {16384, 16385, F::Gray8},         // one row beyond 2^28 pixels
+      {16384, 8192, F::A32R32G32B32F},  // 2^27 pixels, but 2 GiB of bytes
       {-1, 5, F::A8R8G8B8},
-      {5, 5, F(7)},                       // id without descriptor
+      {5, 5, F(7)},  // id without descriptor
   };
   for (const Case& c : cases) {
     TImageData image;
@@ -71,9 +71,9 @@ TEST(ImageCreate, RefusesOversizedImagesWithClearError) {
       ImageCreate(c.w, c.h, c.format, image);
       ADD_FAILURE() << "accepted " << c.w << "x" << c.h;
     } catch (const EImagingError& e) {
-      const std::string expected = "Error while creating image data with params: Width=" +
-                                   std::to_string(c.w) + " Height=" + std::to_string(c.h) +
-                                   " Format=" + FormatName(c.format) + ".";
+      const std::string expected =
+          "Error while creating image data with params: Width=" + std::to_string(c.w) +
+          " Height=" + std::to_string(c.h) + " Format=" + FormatName(c.format) + ".";
       EXPECT_EQ(std::string(e.what()).rfind(expected, 0), 0u) << e.what();
       EXPECT_NE(std::string(e.what()).find(" Exception Message: "), std::string::npos);
     }
@@ -186,7 +186,7 @@ TEST(ImageSwapChannels, PerFormatFamily) {
 TEST(PixelAccess, ReadAndWriteThroughDescriptors) {
   TImageData gray = test::MakeImage(2, 1, F::Gray16, {0, 0, 0x34, 0x12});
   EXPECT_EQ(ImageGetPixel32(gray, 1, 0), (TPixel32{18, 18, 18, 255}));  // 0x1234*255/65535
-  ImageSetPixel32(gray, 0, 0, TPixel32{10, 20, 30, 255});                // gray 22
+  ImageSetPixel32(gray, 0, 0, TPixel32{10, 20, 30, 255});               // gray 22
   EXPECT_EQ(test::BytesOf(gray)[0] | test::BytesOf(gray)[1] << 8, 22 * 257);
 
   TImageData half;
