@@ -225,6 +225,10 @@ bool ImageSwapChannels(TImageData& image, int channelA, int channelB) {
       for (int64_t i = 0; i < pixels; ++i, p += d.BytesPerPixel) {
         uint16_t g, a;
         ReadGrayPixel16(d, p, g, a);
+        if (touchesAlpha && d.HasAlpha) {
+          WriteGrayPixel16(d, p, a, g);
+          continue;
+        }
         TPixel64 v{g, g, g, a};
         std::swap(v[channelA], v[channelB]);
         const double gray =
