@@ -1,0 +1,23 @@
+// The program's only way to read and write image files.
+#pragma once
+
+#include <string>
+
+#include "imaging/ImagingTypes.h"
+
+namespace pixolan::core {
+
+// Fills image with the first image of the file at path, converted to A8R8G8B8. The format
+// is detected from the content, not the name. False when no handler recognises the file
+// (image untouched) or when the handler fails or returns nothing; then, when error is
+// given, it receives the reason.
+bool LoadSourceImage(const std::string& path, imaging::TImageData& image,
+                     std::string* error = nullptr);
+
+// Writes image to path in the format the path's extension names. False, with nothing
+// written, when no handler saves that extension or the image is invalid. The file appears
+// only when the writer succeeded: a failed save leaves an existing file as it was. Writer
+// failures raise EImagingError.
+bool SaveResultImage(const std::string& path, const imaging::TImageData& image);
+
+}  // namespace pixolan::core
