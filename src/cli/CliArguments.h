@@ -1,0 +1,53 @@
+// Command-line parsing of pixolan-cli, driven by a table of option descriptions.
+#pragma once
+
+#include <exception>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pixolan::cli {
+
+// What the command line asks for.
+struct TCliArguments {
+  bool Help = false;
+  bool Version = false;
+  bool ListFormats = false;
+  std::vector<std::string> Paths;
+};
+
+// One option of the table. Options with a ValueName take a value ("--name VALUE",
+// "--name=VALUE", "-n VALUE" or "-nVALUE"); the others are flags, and short flags may be
+// grouped ("-qv"). Apply stores the option in the arguments and raises TUsageError for a
+// value it cannot take.
+struct TCliOption {
+  char ShortName = '\0';  // '\0': long form only
+  std::string_view LongName;
+  std::string_view ValueName;  // empty: a flag
+  std::string_view Help;
+  void (*Apply)(TCliArguments& arguments, std::string_view value) = nullptr;
+};
+
+// A command line that cannot be carried out as written.
+class TUsageError : public std::exception {
+ public:
+  explicit TUsageError(std::string message) : message_(std::move(message)) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
+};
+
+// The options pixolan-cli accepts, in the order help lists them.
+std::span<const TCliOption> CliOptions();
+
+// Parses the arguments after the program name. "--" ends the options; "-" alone is a
+// path. Raises TUsageError for an unknown option, a missing value or a value given to a
+// flag.
+TCliArguments ParseCliArguments(std::span<const std::string> args);
+
+// The help text, built from the option table.
+std::string CliHelpText();
+
+}  // namespace pixolan::cli

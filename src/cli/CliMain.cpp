@@ -1,0 +1,102 @@
+#include "cli/CliMain.h"
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+#include "cli/CliArguments.h"
+#include "imaging/Registry.h"
+
+#ifndef PIXOLAN_VERSION
+#error "PIXOLAN_VERSION is defined by the build"
+#endif
+
+namespace pixolan::cli {
+
+namespace {
+
+constexpr const char* kProgram = "pixolan-cli";
+
+std::string JoinMasks(const std::vector<std::string>& masks) {
+  std::string text;
+  for (const std::string& mask : masks) text += (text.empty() ? "" : ",") + mask;
+  return text;
+}
+
+void PrintUsageError(std::ostream& err, const std::string& message) {
+  err << kProgram << ": " << message << "\n"
+      << "Try '" << kProgram << " --help' for more information.\n";
+}
+
+}  // namespace
+
+void PrintFormatList(std::ostream& out, std::span<imaging::TImageFileFormat* const> formats) {
+  if (formats.empty()) {
+    out << "No image formats are available in this build.\n";
+    return;
+  }
+  const std::string nameHeader = "Format", masksHeader = "Masks";
+  size_t nameWidth = nameHeader.size(), masksWidth = masksHeader.size();
+  for (const imaging::TImageFileFormat* format : formats) {
+    nameWidth = std::max(nameWidth, format->Name.size());
+    masksWidth = std::max(masksWidth, JoinMasks(format->Masks).size());
+  }
+  const auto row = [&](const std::string& name, const std::string& masks, const std::string& load,
+                       const std::string& save) {
+    out << name << std::string(nameWidth - name.size() + 2, ' ') << masks
+        << std::string(masksWidth - masks.size() + 2, ' ') << load
+        << std::string(6 - load.size(), ' ') << save << "\n";
+  };
+  row(nameHeader, masksHeader, "Load", "Save");
+  for (const imaging::TImageFileFormat* format : formats)
+    row(format->Name, JoinMasks(format->Masks), format->CanRead ? "yes" : "no",
+        format->CanWrite ? "yes" : "no");
+}
+
+int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+  try {
+    TCliArguments arguments;
+    try {
+      arguments = ParseCliArguments(args);
+    } catch (const TUsageError& e) {
+      PrintUsageError(err, e.what());
+      return kExitUsage;
+    }
+    if (arguments.Help) {
+      out << CliHelpText();
+      return kExitOk;
+    }
+    if (!arguments.Paths.empty()) {
+      PrintUsageError(err, "converting files is not available yet (first path: '" +
+                               arguments.Paths.front() + "')");
+      return kExitUsage;
+    }
+    if (!arguments.Version && !arguments.ListFormats) {
+      PrintUsageError(err, "no paths given");
+      return kExitUsage;
+    }
+    if (arguments.Version) out << kProgram << " " << PIXOLAN_VERSION << "\n";
+    if (arguments.ListFormats) {
+      imaging::RegisterBuiltinFormats();
+      const std::vector<imaging::TImageFileFormat*> formats = imaging::FileFormats();
+      PrintFormatList(out, formats);
+    }
+    out.flush();
+    if (!out) {
+      err << kProgram << ": cannot write the output\n";
+      return kExitFailed;
+    }
+    return kExitOk;
+  } catch (const std::exception& e) {
+    err << kProgram << ": " << e.what() << "\n";
+    return kExitFailed;
+  }
+}
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  return RunCli(args, out, err);
+}
+
+}  // namespace pixolan::cli

@@ -1,0 +1,29 @@
+// The headless front end: pixolan-cli's logic as a library, so that tests can run it.
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string>
+
+#include "imaging/FileFormat.h"
+
+namespace pixolan::cli {
+
+// Exit status of pixolan-cli.
+enum TExitCode : int {
+  kExitOk = 0,      // every file converted, or nothing to do
+  kExitFailed = 1,  // at least one file failed
+  kExitUsage = 2,   // bad usage, or a run refused by validation
+};
+
+// Runs pixolan-cli with the program's arguments; normal output goes to out, messages to
+// err. Returns the exit status.
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
+// The same with the arguments after the program name.
+int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+
+// Writes the table of --list-formats: a header line and one line per handler with its
+// name, masks and whether it loads and saves; a single line when there are none.
+void PrintFormatList(std::ostream& out, std::span<imaging::TImageFileFormat* const> formats);
+
+}  // namespace pixolan::cli

@@ -1,0 +1,62 @@
+// The engine's option registry: integer settings addressed by id, such as JPEG quality.
+//
+// Handlers bind their option fields to ids in their constructors; the program sets values
+// before a run. Values are process-wide and stay in force until set again. They live in
+// std::atomic variables so that concurrent loads and saves may read them while a caller
+// changes one; the registry itself is guarded, so binding and lookups may run anywhere.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "ImagingTypes.h"
+
+namespace pixolan::imaging {
+
+// EngineGetOption's answer for an id that is not bound.
+inline constexpr int32_t OptionInvalid = -2147483647;
+
+// Ids the engine binds itself.
+inline constexpr int32_t kOptionColorReductionMask = 128;  // clamped to 0..255, default 255
+inline constexpr int32_t kOptionLoadOverrideFormat = 129;  // format every loaded image gets
+inline constexpr int32_t kOptionSaveOverrideFormat = 130;  // format every saved image gets
+
+// Ids above this are refused: the slot array grows to id + 256, and an absurd id must not
+// exhaust memory.
+inline constexpr int32_t kMaxOptionId = 65535;
+
+// Depth of the option stack of EnginePushOptions.
+inline constexpr int kOptionStackDepth = 8;
+
+// Binds a variable to an id. False for a negative or too large id or a null variable, and
+// when the id is already bound: the first binding stays. The variable must outlive the
+// binding (see UnregisterEngineOption).
+bool RegisterEngineOption(int32_t id, std::atomic<int32_t>* variable);
+// Removes the binding of id when it points at variable; owners call it before the
+// variable goes away. Returns whether a binding was removed.
+bool UnregisterEngineOption(int32_t id, const std::atomic<int32_t>* variable);
+
+// Stores a value after the per-id adjustment (128 clamped to 0..255; 129 and 130 become 0
+// for an id without format descriptor; others unchanged, their handlers correct them
+// before use). False for an id that is not bound.
+bool EngineSetOption(int32_t id, int32_t value);
+// The value of a bound id, or OptionInvalid.
+int32_t EngineGetOption(int32_t id);
+
+// Saves the values of all bound ids; false when kOptionStackDepth sets are already saved.
+bool EnginePushOptions();
+// Writes the last saved set back to the ids that are still bound and drops it; false when
+// nothing is saved.
+bool EnginePopOptions();
+
+// The engine's own options, read directly by the conversion and load/save code.
+uint8_t ColorReductionMask();
+// Unknown when no conversion is asked for.
+TImageFormatId LoadOverrideFormat();
+TImageFormatId SaveOverrideFormat();
+
+// Makes sure the option registry exists before the caller's own statics, so that it
+// outlives them (handlers unbind their options when the handler registry is torn down).
+void EnsureOptionRegistry();
+
+}  // namespace pixolan::imaging
