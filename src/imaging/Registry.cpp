@@ -5,6 +5,8 @@
 
 #include "imaging/Imaging.h"
 #include "imaging/Options.h"
+#include "imaging/formats/BitmapFormat.h"
+#include "imaging/formats/TargaFormat.h"
 
 namespace pixolan::imaging {
 
@@ -138,6 +140,8 @@ void RegisterBuiltinFormats() {
     //   bmp:       TBitmapFileFormat
     // JPEG 2000 registers before GIF so that option 56 binds to its CodeStreamOnly field.
     Handlers();
+    RegisterFileFormat<TTargaFileFormat>();
+    RegisterFileFormat<TBitmapFileFormat>();
   });
 }
 
