@@ -6,6 +6,7 @@
 #include "imaging/Imaging.h"
 #include "imaging/Options.h"
 #include "imaging/formats/BitmapFormat.h"
+#include "imaging/formats/GifFormat.h"
 #include "imaging/formats/JpegFormat.h"
 #include "imaging/formats/TargaFormat.h"
 
@@ -142,6 +143,7 @@ void RegisterBuiltinFormats() {
     // JPEG 2000 registers before GIF so that option 56 binds to its CodeStreamOnly field.
     Handlers();
     RegisterFileFormat<TTargaFileFormat>();
+    RegisterFileFormat<TGIFFileFormat>();
     RegisterFileFormat<TJpegFileFormat>();
     RegisterFileFormat<TBitmapFileFormat>();
   });
