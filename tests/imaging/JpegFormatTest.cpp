@@ -530,8 +530,8 @@ TEST_F(JpegWrite, EqualsCjpegOfTheWrittenPixels) {
     ASSERT_TRUE(ImageConvert(written, gray ? F::Gray8 : F::R8G8B8));
     WritePnm(dir / "in.pnm", written);
     ASSERT_EQ(RunShell("cjpeg -quality " + std::to_string(c.ExpectedQuality) + " -baseline" +
-                  (c.Progressive ? " -progressive" : "") + " " + Quote(dir / "in.pnm") + " >" +
-                  Quote(dir / "ref.jpg")),
+                       (c.Progressive ? " -progressive" : "") + " " + Quote(dir / "in.pnm") + " >" +
+                       Quote(dir / "ref.jpg")),
               0);
     EXPECT_TRUE(ours == ReadFile(dir / "ref.jpg"));
 
