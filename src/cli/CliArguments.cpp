@@ -8,7 +8,39 @@ namespace pixolan::cli {
 
 namespace {
 
-const std::array<TCliOption, 3> kOptions = {{
+// "png", ".png", "*.png" and "keep" name the output format; the result is the extension
+// without dot, empty for "keep".
+std::string OutputExtensionOf(std::string_view value) {
+  if (value == "keep") return {};
+  if (value.starts_with("*")) value.remove_prefix(1);
+  if (value.starts_with(".")) value.remove_prefix(1);
+  if (value.empty() || value.find_first_of("/\\*?.") != std::string_view::npos)
+    throw TUsageError("'" + std::string(value) +
+                      "' is not an output format (e.g. png, .jpg, keep)");
+  return std::string(value);
+}
+
+const std::array<TCliOption, 8> kOptions = {{
+    {'o', "output", "FOLDER", "write the results into FOLDER (created when missing)",
+     [](TCliArguments& a, std::string_view v) {
+       if (v.empty()) throw TUsageError("the output folder must not be empty");
+       a.OutputFolder = v;
+     }},
+    {'f', "format", "EXT", "output format: png, .png, *.png or keep (the source's own)",
+     [](TCliArguments& a, std::string_view v) {
+       a.OutputExtension = OutputExtensionOf(v);
+       a.OutputFormatGiven = true;
+     }},
+    {'\0', "existing", "overwrite|skip", "what to do when a result already exists (skip)",
+     [](TCliArguments& a, std::string_view v) {
+       if (v != "overwrite" && v != "skip")
+         throw TUsageError("--existing takes 'overwrite' or 'skip', not '" + std::string(v) + "'");
+       a.Existing = v;
+     }},
+    {'q', "quiet", "", "print only failures",
+     [](TCliArguments& a, std::string_view) { a.Quiet = true; }},
+    {'v', "verbose", "", "print every file with its result",
+     [](TCliArguments& a, std::string_view) { a.Verbose = true; }},
     {'h', "help", "", "show this help and exit",
      [](TCliArguments& a, std::string_view) { a.Help = true; }},
     {'\0', "list-formats", "", "list the image formats, whether each loads and saves, and exit",
@@ -120,7 +152,9 @@ std::string CliHelpText() {
     help << "  " << left[i] << std::string(width - left[i].size() + 2, ' ') << kOptions[i].Help
          << "\n";
   help << "\n"
-       << "Converting PATHs is not available in this version yet.\n"
+       << "Each PATH is an image file; it is loaded (its format is detected from the content),\n"
+       << "and saved into the output folder under its own base name in the output format.\n"
+       << "A file that fails is reported and the others go on.\n"
        << "Exit status: 0 success, 1 at least one file failed, 2 bad usage.\n";
   return help.str();
 }

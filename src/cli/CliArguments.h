@@ -14,6 +14,15 @@ struct TCliArguments {
   bool Help = false;
   bool Version = false;
   bool ListFormats = false;
+  bool Quiet = false;
+  bool Verbose = false;
+  // -o: folder of the results; empty = the current folder.
+  std::string OutputFolder;
+  // -f: extension of the results without dot; empty = keep each source's own format.
+  std::string OutputExtension;
+  bool OutputFormatGiven = false;
+  // --existing: what to do with results that already exist ("skip" unless told).
+  std::string Existing = "skip";
   std::vector<std::string> Paths;
 };
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/CliArguments.h"
+#include "core/BatchConversion.h"
 #include "imaging/Registry.h"
 
 #ifndef PIXOLAN_VERSION
@@ -26,6 +27,50 @@ std::string JoinMasks(const std::vector<std::string>& masks) {
 void PrintUsageError(std::ostream& err, const std::string& message) {
   err << kProgram << ": " << message << "\n"
       << "Try '" << kProgram << " --help' for more information.\n";
+}
+
+// Tells the user about each file of a run: failures and skips on err, every file with -v.
+class TConsoleReporter final : public core::TBatchReporter {
+ public:
+  TConsoleReporter(std::ostream& out, std::ostream& err, bool quiet, bool verbose)
+      : out_(out), err_(err), quiet_(quiet), verbose_(verbose) {}
+
+  void FileStarted(size_t, size_t, const std::string&) override {}
+
+  void FileFinished(size_t, const std::string& source, const std::string& target,
+                    core::TFileOutcome outcome, const std::string& message) override {
+    switch (outcome) {
+      case core::TFileOutcome::Converted:
+        if (verbose_) out_ << source << " -> " << target << "\n";
+        break;
+      case core::TFileOutcome::Skipped:
+        if (!quiet_) err_ << kProgram << ": " << target << ": skipped: " << message << "\n";
+        break;
+      case core::TFileOutcome::Failed:
+        err_ << kProgram << ": " << source << ": " << message << "\n";
+        break;
+    }
+  }
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+  bool quiet_, verbose_;
+};
+
+int ConvertFiles(const TCliArguments& arguments, std::ostream& out, std::ostream& err) {
+  core::TBatchJob job;
+  job.Sources = arguments.Paths;
+  job.OutputFolder = arguments.OutputFolder;
+  job.OutputExtension = arguments.OutputExtension;
+  job.Existing = arguments.Existing == "overwrite" ? core::TExistingFilePolicy::Overwrite
+                                                   : core::TExistingFilePolicy::Skip;
+  TConsoleReporter reporter(out, err, arguments.Quiet, arguments.Verbose);
+  const core::TBatchResult result = core::RunBatch(job, reporter);
+  if (!arguments.Quiet)
+    out << result.Converted << " converted, " << result.Skipped << " skipped, " << result.Failed
+        << " failed\n";
+  return result.Failed > 0 ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -66,14 +111,26 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
       out << CliHelpText();
       return kExitOk;
     }
-    if (!arguments.Paths.empty()) {
-      PrintUsageError(err, "converting files is not available yet (first path: '" +
-                               arguments.Paths.front() + "')");
-      return kExitUsage;
-    }
     if (!arguments.Version && !arguments.ListFormats) {
-      PrintUsageError(err, "no paths given");
-      return kExitUsage;
+      if (arguments.Paths.empty()) {
+        PrintUsageError(err, "no paths given");
+        return kExitUsage;
+      }
+      if (arguments.OutputFolder.empty()) {
+        PrintUsageError(err, "no output folder given (-o FOLDER)");
+        return kExitUsage;
+      }
+      if (arguments.OutputFormatGiven && !arguments.OutputExtension.empty()) {
+        imaging::RegisterBuiltinFormats();
+        const imaging::TImageFileFormat* format =
+            imaging::FindFileFormatByExt(arguments.OutputExtension);
+        if (!format || !format->CanWrite) {
+          PrintUsageError(err, "no image format saves ." + arguments.OutputExtension +
+                                   " files (see --list-formats)");
+          return kExitUsage;
+        }
+      }
+      return ConvertFiles(arguments, out, err);
     }
     if (arguments.Version) out << kProgram << " " << PIXOLAN_VERSION << "\n";
     if (arguments.ListFormats) {

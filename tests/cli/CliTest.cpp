@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -70,13 +73,17 @@ TEST(Cli, BadUsageExitsWithTwo) {
       {{"-x"}, "pixolan-cli: unknown option '-x'\n"},
       {{"-hx"}, "pixolan-cli: unknown option '-x'\n"},
       {{"--version=2"}, "pixolan-cli: option '--version' takes no value\n"},
-      {{"photo.png"},
-       "pixolan-cli: converting files is not available yet (first path: 'photo.png')\n"},
-      {{"--version", "photo.png"},
-       "pixolan-cli: converting files is not available yet (first path: 'photo.png')\n"},
-      {{"--", "--version"},
-       "pixolan-cli: converting files is not available yet (first path: '--version')\n"},
-      {{"-"}, "pixolan-cli: converting files is not available yet (first path: '-')\n"},
+      {{"photo.png"}, "pixolan-cli: no output folder given (-o FOLDER)\n"},
+      {{"--", "--version"}, "pixolan-cli: no output folder given (-o FOLDER)\n"},
+      {{"-o", "out", "-f", "xyz", "photo.png"},
+       "pixolan-cli: no image format saves .xyz files (see --list-formats)\n"},
+      {{"-o", "out", "-f", "*.pcx", "photo.png"},
+       "pixolan-cli: no image format saves .pcx files (see --list-formats)\n"},
+      {{"-f", "a/b", "photo.png"},
+       "pixolan-cli: 'a/b' is not an output format (e.g. png, .jpg, keep)\n"},
+      {{"--existing", "maybe", "photo.png"},
+       "pixolan-cli: --existing takes 'overwrite' or 'skip', not 'maybe'\n"},
+      {{"-o"}, "pixolan-cli: option '-o' needs a value FOLDER\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.empty() ? std::string("(none)") : c.args.front());
@@ -85,6 +92,38 @@ TEST(Cli, BadUsageExitsWithTwo) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, c.message + "Try 'pixolan-cli --help' for more information.\n");
   }
+}
+
+TEST(Cli, ConvertsFilesAndExitsByTheWorstOutcome) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("pixolan-cli-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string gif = std::string(PIXOLAN_TESTDATA_DIR) + "/gif/peterdn/animated_loop.gif";
+  const std::string broken = (dir / "broken.bmp").string();
+  std::ofstream(broken) << "BM not really";
+  const std::string out = (dir / "results").string();
+
+  const TRun good = RunWith({"-o", out, "-f", ".bmp", "-v", gif});
+  EXPECT_EQ(good.status, kExitOk) << good.err;
+  EXPECT_TRUE(fs::exists(dir / "results" / "animated_loop.bmp"));
+  EXPECT_NE(good.out.find("animated_loop.gif -> "), std::string::npos);
+  EXPECT_NE(good.out.find("1 converted, 0 skipped, 0 failed"), std::string::npos);
+
+  // The result now exists: skipped by default, and a broken source fails the run.
+  const TRun mixed = RunWith({"-o", out, "-f", "bmp", gif, broken});
+  EXPECT_EQ(mixed.status, kExitFailed);
+  EXPECT_NE(mixed.err.find("animated_loop.bmp: skipped: The file already exists."),
+            std::string::npos)
+      << mixed.err;
+  EXPECT_NE(mixed.err.find("pixolan-cli: " + broken + ": "), std::string::npos) << mixed.err;
+  EXPECT_NE(mixed.out.find("0 converted, 1 skipped, 1 failed"), std::string::npos);
+
+  const TRun overwrite = RunWith({"-o", out, "-f", "tga", "--existing=overwrite", "-q", gif});
+  EXPECT_EQ(overwrite.status, kExitOk);
+  EXPECT_EQ(overwrite.out, "");
+  EXPECT_TRUE(fs::exists(dir / "results" / "animated_loop.tga"));
+  fs::remove_all(dir);
 }
 
 TEST(Cli, ArgvEntryPointSkipsTheProgramName) {
