@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The main job for a newcomer: install what is missing, build the release preset and run
-# pixolan-cli on the bundled samples.
+# The main job for a newcomer: install what is missing, build the release preset and let
+# pixolan-cli convert the bundled samples into build/demo-output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,5 +9,7 @@ cmake --preset release >/dev/null
 cmake --build --preset release --target pixolan-cli
 
 cli=build/release/apps/pixolan-cli
+out=build/demo-output
 "$cli" --version
-"$cli" --list-formats
+"$cli" --existing overwrite -v -f jpg -o "$out" samples/*.jpg samples/*.gif samples/*.bmp samples/*.tga
+echo "The results are in $out/"
