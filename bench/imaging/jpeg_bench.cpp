@@ -251,7 +251,7 @@ void BM_SaveFile_Libjpeg(benchmark::State& state) {
   SetPixels(state);
 }
 
-constexpr int kRepetitions = 5;
+constexpr int kRepetitions = 9;
 
 #define PIXOLAN_JPEG_BENCH(...)                                                               \
   __VA_ARGS__->Unit(benchmark::kMillisecond)                                                  \

@@ -30,7 +30,7 @@ inline constexpr int64_t kMaxJpegLibraryMemory = int64_t(1) << 30;
 // A8R8G8B8 (opaque). CMYK samples carry ink amounts; files with an Adobe APP14 marker store
 // them inverted, as Adobe software writes them. Other colour spaces make ReadImages return
 // false. Library warnings (corrupt data that libjpeg can decode around) are ignored, but
-// data that ends before the image is complete is an error; a file that lacks only its
+// a file whose coded data is cut off is an error; a Huffman-coded file that lacks only its
 // end-of-image marker still loads. Library errors raise EImagingError
 // "JPEG Error: <code> (<text>)".
 //
