@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -506,6 +507,11 @@ bool TGIFFileFormat::WriteImages(TIOHandle& handle, TImageSpan images,
     screenHeight = std::max(screenHeight, image.Height);
   }
 
+  // The first image is converted before anything is written, so that a conversion that
+  // fails leaves the target untouched.
+  std::optional<TWritableImage> writable = MakeWritableCopy(images[size_t(selection.SaveFirst)]);
+  if (!*writable) return false;
+
   std::vector<uint8_t> bytes = {'G', 'I', 'F', '8', '9', 'a'};
   PutLe16(bytes, screenWidth);
   PutLe16(bytes, screenHeight);
@@ -513,9 +519,12 @@ bool TGIFFileFormat::WriteImages(TIOHandle& handle, TImageSpan images,
   WriteBytes(handle, bytes);
 
   for (int32_t i = selection.SaveFirst; i <= selection.SaveLast; ++i) {
-    const TWritableImage writable = MakeWritableCopy(images[size_t(i)]);
-    if (!writable) return false;
-    const TImageData& image = writable.Image();
+    if (i > selection.SaveFirst) {
+      writable.reset();
+      writable.emplace(MakeWritableCopy(images[size_t(i)]));
+      if (!*writable) return false;
+    }
+    const TImageData& image = writable->Image();
 
     bytes = {kExtensionIntroducer, kGraphicControlLabel, 4, 0};
     PutLe16(bytes, kWriteDelay);
