@@ -875,5 +875,18 @@ TEST(BmpHandler, DescribesItselfAndBindsUseRLE) {
   }
 }
 
+TEST(BmpHandler, BitmapContentIsFoundWhateverTheFileIsCalled) {
+  TTempDir dir;
+  const TImageData image = MakeImage(2, 2, F::R8G8B8, RandomBytes(12, 9));
+  const std::vector<uint8_t> bytes = SaveBytes(image, false);
+  for (const char* name : {"picture.bmp", "picture.xyz", "picture.tga"}) {
+    WriteFileBytes(dir / name, bytes);
+    EXPECT_EQ(DetectFileFormat((dir / name).string()), "bmp") << name;
+    TImageData loaded;
+    ASSERT_TRUE(ImageLoadFile((dir / name).string(), loaded)) << name;
+    EXPECT_EQ(BytesOf(loaded), BytesOf(image)) << name;
+  }
+}
+
 }  // namespace
 }  // namespace pixolan::imaging

@@ -766,5 +766,15 @@ TEST(TgaHandler, ContentTestChecksTypeDepthAndMapEntrySize) {
   }
 }
 
+TEST(TgaHandler, TargaFilesAreDetectedAndLoaded) {
+  TTempDir dir;
+  const TImageData image = MakeImage(2, 2, F::A8R8G8B8, RandomBytes(16, 4));
+  WriteFileBytes(dir / "picture.tga", SaveBytes(image, true));
+  EXPECT_EQ(DetectFileFormat((dir / "picture.tga").string()), "tga");
+  TImageData loaded;
+  ASSERT_TRUE(ImageLoadFile((dir / "picture.tga").string(), loaded));
+  EXPECT_EQ(BytesOf(loaded), BytesOf(image));
+}
+
 }  // namespace
 }  // namespace pixolan::imaging
