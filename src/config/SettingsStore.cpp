@@ -274,8 +274,9 @@ void SettingsStore::SetNumber(size_t index, int32_t number, TChangeSource source
 
 std::string SettingsStore::ValueText(size_t index) const {
   const TSettingEntry& entry = entries_.at(index);
-  if (entry.Kind == TControlKind::Memo) return MemoToLine(entry.Text);
-  if (IsTextKind(entry.Kind)) return entry.Text;
+  // One line per entry: single-line controls cannot hold a line break, but a value set
+  // from outside might.
+  if (IsTextKind(entry.Kind)) return MemoToLine(entry.Text);
   return std::to_string(entry.Number);
 }
 

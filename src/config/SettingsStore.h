@@ -99,6 +99,11 @@ class SettingsStore {
 
   // Every control with its initial value; texts of translated controls in the language.
   explicit SettingsStore(TLanguage language = TLanguage::En);
+  // Listeners belong to the store they were added to, so a store is moved, not copied.
+  SettingsStore(const SettingsStore&) = delete;
+  SettingsStore& operator=(const SettingsStore&) = delete;
+  SettingsStore(SettingsStore&&) = default;
+  SettingsStore& operator=(SettingsStore&&) = default;
 
   TLanguage Language() const { return language_; }
   // Brings the translated texts into the language: replaces the German and English tokens
@@ -133,7 +138,8 @@ class SettingsStore {
   void SetNumber(size_t index, int32_t number, TChangeSource source = TChangeSource::User);
 
   // The value as configuration files and --print-settings write it: texts as they are
-  // (a memo's line breaks as U+001F), 1/0 for booleans, decimal numbers.
+  // (line breaks as U+001F, as profiles store the memo's), 1/0 for booleans, decimal
+  // numbers.
   std::string ValueText(size_t index) const;
   // Sets a value given in that form; booleans and numbers are read as configuration files
   // read them (decimal, or hexadecimal after "0x"; booleans: non-zero is true). Raises
