@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <sstream>
 
 namespace pixolan::cli {
@@ -20,7 +21,48 @@ std::string OutputExtensionOf(std::string_view value) {
   return std::string(value);
 }
 
-const std::array<TCliOption, 8> kOptions = {{
+bool IsConfigurationPath(std::string_view path) {
+  if (path.size() < 4) return false;
+  std::string extension(path.substr(path.size() - 4));
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".pxc";
+}
+
+void AddPath(TCliArguments& arguments, std::string_view path) {
+  if (IsConfigurationPath(path))
+    arguments.Configurations.emplace_back(path);
+  else
+    arguments.Paths.emplace_back(path);
+}
+
+const std::array<TCliOption, 13> kOptions = {{
+    {'c', "config", "FILE", "load a configuration or profile (repeatable, in order)",
+     [](TCliArguments& a, std::string_view v) {
+       if (v.empty()) throw TUsageError("the configuration file name must not be empty");
+       a.Configurations.emplace_back(v);
+     }},
+    {'\0', "set", "NAME=VALUE",
+     "set a stored control after the configurations (repeatable, in order)",
+     [](TCliArguments& a, std::string_view v) {
+       const size_t equals = v.find('=');
+       if (equals == std::string_view::npos || equals == 0)
+         throw TUsageError(std::string("--set takes NAME=VALUE, not '").append(v).append("'"));
+       a.Settings.emplace_back(v.substr(0, equals), v.substr(equals + 1));
+     }},
+    {'\0', "print-settings", "",
+     "print every stored setting as SECTION.NAME=VALUE in creation order, and exit",
+     [](TCliArguments& a, std::string_view) { a.PrintSettings = true; }},
+    {'\0', "save-config", "FILE", "write the full configuration to FILE, and exit",
+     [](TCliArguments& a, std::string_view v) {
+       if (v.empty()) throw TUsageError("the configuration file name must not be empty");
+       a.SaveConfig = v;
+     }},
+    {'\0', "lang", "de|en", "language of the settings' texts (en)",
+     [](TCliArguments& a, std::string_view v) {
+       if (v != "de" && v != "en")
+         throw TUsageError(std::string("--lang takes 'de' or 'en', not '").append(v).append("'"));
+       a.Language = v == "de" ? "de" : "en";
+     }},
     {'o', "output", "FOLDER", "write the results into FOLDER (created when missing)",
      [](TCliArguments& a, std::string_view v) {
        if (v.empty()) throw TUsageError("the output folder must not be empty");
@@ -80,7 +122,7 @@ TCliArguments ParseCliArguments(std::span<const std::string> args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      result.Paths.emplace_back(arg);
+      AddPath(result, arg);
       continue;
     }
     if (arg == "--") {
@@ -154,7 +196,11 @@ std::string CliHelpText() {
   help << "\n"
        << "Each PATH is an image file; it is loaded (its format is detected from the content),\n"
        << "and saved into the output folder under its own base name in the output format.\n"
-       << "A file that fails is reported and the others go on.\n"
+       << "A file that fails is reported and the others go on. A PATH ending in .pxc is a\n"
+       << "configuration, loaded in order with those of -c; --set applies after them.\n"
+       << "--set takes a control's name as configurations store it, e.g. act_size=1; a name\n"
+       << "that only another window's control has as well means the main window's, the\n"
+       << "others take their section, e.g. EASB.ScrollBar1=80.\n"
        << "Exit status: 0 success, 1 at least one file failed, 2 bad usage.\n";
   return help.str();
 }

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pixolan::cli {
@@ -23,7 +24,17 @@ struct TCliArguments {
   bool OutputFormatGiven = false;
   // --existing: what to do with results that already exist ("skip" unless told).
   std::string Existing = "skip";
+  // Image files to convert.
   std::vector<std::string> Paths;
+  // -c/--config files and PATHs ending in ".pxc", in command-line order.
+  std::vector<std::string> Configurations;
+  // --set NAME=VALUE, in command-line order; applied after the configurations.
+  std::vector<std::pair<std::string, std::string>> Settings;
+  bool PrintSettings = false;
+  // --save-config: file to write the full configuration to; empty = none.
+  std::string SaveConfig;
+  // --lang: language of the settings' texts, "de" or "en".
+  std::string Language = "en";
 };
 
 // One option of the table. Options with a ValueName take a value ("--name VALUE",
@@ -52,8 +63,8 @@ class TUsageError : public std::exception {
 std::span<const TCliOption> CliOptions();
 
 // Parses the arguments after the program name. "--" ends the options; "-" alone is a
-// path. Raises TUsageError for an unknown option, a missing value or a value given to a
-// flag.
+// path; a path ending in ".pxc" (any letter case) is a configuration. Raises TUsageError for an
+// unknown option, a missing value or a value given to a flag.
 TCliArguments ParseCliArguments(std::span<const std::string> args);
 
 // The help text, built from the option table.

@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <vector>
 
 #include "cli/CliArguments.h"
+#include "config/ConfigIniFile.h"
+#include "config/ConfigurationFile.h"
+#include "config/JobSettings.h"
+#include "config/SettingsStore.h"
 #include "core/BatchConversion.h"
 #include "imaging/Registry.h"
 
@@ -57,6 +62,36 @@ class TConsoleReporter final : public core::TBatchReporter {
   std::ostream& err_;
   bool quiet_, verbose_;
 };
+
+// Loads the configurations in order, then applies the --set values in order, each as the
+// user would change the control. Raises TUsageError for a configuration that does not
+// exist and for a name or value the store does not take.
+void ApplySettings(const TCliArguments& arguments, config::SettingsStore& store) {
+  for (const std::string& path : arguments.Configurations) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+      throw TUsageError("configuration '" + path + "' does not exist");
+    // Configurations named on the command line load as at start-up; there is no screen.
+    config::KonfigurationLaden(store, path, config::TLoadOrigin::StartUp,
+                               config::TScreenSize::Unlimited());
+  }
+  for (const auto& [name, value] : arguments.Settings) {
+    try {
+      store.SetValueText(store.Resolve(name), value);
+    } catch (const config::ESettingNameError& e) {
+      throw TUsageError(std::string("--set: ") + e.what());
+    } catch (const config::ESettingValueError& e) {
+      throw TUsageError(std::string("--set: ") + e.what());
+    }
+  }
+  // A --set into the order list may leave it without some action.
+  if (!arguments.Settings.empty()) config::ReihenFolgeFestlegen(store);
+}
+
+void PrintSettings(const config::SettingsStore& store, std::ostream& out) {
+  for (size_t i = 0; i < store.Count(); ++i)
+    out << store.Entry(i).QualifiedName() << '=' << store.ValueText(i) << '\n';
+}
 
 int ConvertFiles(const TCliArguments& arguments, std::ostream& out, std::ostream& err) {
   core::TBatchJob job;
@@ -112,6 +147,26 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
       return kExitOk;
     }
     if (!arguments.Version && !arguments.ListFormats) {
+      config::SettingsStore store(*config::LanguageFromCode(arguments.Language));
+      try {
+        ApplySettings(arguments, store);
+      } catch (const TUsageError& e) {
+        PrintUsageError(err, e.what());
+        return kExitUsage;
+      }
+      if (arguments.PrintSettings || !arguments.SaveConfig.empty()) {
+        if (arguments.PrintSettings) PrintSettings(store, out);
+        if (!arguments.SaveConfig.empty()) {
+          try {
+            config::KonfigurationSpeichern(store, arguments.SaveConfig);
+          } catch (const config::EConfigWriteError& e) {
+            err << kProgram << ": " << e.what() << "\n";
+            return kExitFailed;
+          }
+        }
+        out.flush();
+        return out ? kExitOk : kExitFailed;
+      }
       if (arguments.Paths.empty()) {
         PrintUsageError(err, "no paths given");
         return kExitUsage;
@@ -129,6 +184,13 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
                                    " files (see --list-formats)");
           return kExitUsage;
         }
+      }
+      // The output settings window's quality, progressive coding and PSD layers.
+      try {
+        config::AusgabeWerteSetzen(store);
+      } catch (const config::EOutputSettingsError& e) {
+        err << kProgram << ": " << e.what() << "\n";
+        return kExitUsage;
       }
       return ConvertFiles(arguments, out, err);
     }

@@ -8,6 +8,8 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliMain.h"
+#include "config/ConfigIniFile.h"
+#include "config/SettingsStore.h"
 #include "imaging/Registry.h"
 
 namespace pixolan::cli {
@@ -69,7 +71,22 @@ TEST(Cli, BadUsageExitsWithTwo) {
   } cases[] = {
       {{}, "pixolan-cli: no paths given\n"},
       {{"--frobnicate"}, "pixolan-cli: unknown option '--frobnicate'\n"},
-      {{"--config=x.pxc"}, "pixolan-cli: unknown option '--config'\n"},
+      {{"--configure=x.pxc"}, "pixolan-cli: unknown option '--configure'\n"},
+      {{"--config=x.pxc"}, "pixolan-cli: configuration 'x.pxc' does not exist\n"},
+      {{"missing.PXC", "--print-settings"},
+       "pixolan-cli: configuration 'missing.PXC' does not exist\n"},
+      {{"--set", "act_size"}, "pixolan-cli: --set takes NAME=VALUE, not 'act_size'\n"},
+      {{"--set", "=1"}, "pixolan-cli: --set takes NAME=VALUE, not '=1'\n"},
+      {{"--set", "frobnicate=1"}, "pixolan-cli: --set: unknown setting 'frobnicate'\n"},
+      {{"--set", "alle=1", "--print-settings"},
+       "pixolan-cli: --set: setting 'alle' is used by several windows: use PFRB.alle, PSCH.alle "
+       "or DFRB.alle\n"},
+      {{"--set", "act_size=yes", "--print-settings"},
+       "pixolan-cli: --set: PBCH.act_size takes 1 or 0, not 'yes'\n"},
+      {{"--set", "ScrollBar5=1.5"},
+       "pixolan-cli: --set: PBSB.ScrollBar5 takes an integer, not '1.5'\n"},
+      {{"--lang", "fr"}, "pixolan-cli: --lang takes 'de' or 'en', not 'fr'\n"},
+      {{"--save-config="}, "pixolan-cli: the configuration file name must not be empty\n"},
       {{"-x"}, "pixolan-cli: unknown option '-x'\n"},
       {{"-hx"}, "pixolan-cli: unknown option '-x'\n"},
       {{"--version=2"}, "pixolan-cli: option '--version' takes no value\n"},
@@ -194,6 +211,174 @@ TEST(Cli, ListFormatsShowsTheRegistryInOrder) {
   ASSERT_EQ(lines.size(), formats.empty() ? 1u : formats.size() + 1);
   for (size_t i = 0; i < formats.size(); ++i)
     EXPECT_TRUE(lines[i + 1].starts_with(formats[i]->Name)) << lines[i + 1];
+}
+
+TEST(CliArguments, ConfigurationsAndSettingsKeepTheirOrder) {
+  const std::vector<std::string> args = {
+      "-c",    "a.pxc",      "photo.png",      "b.PXC",
+      "--set", "act_size=1", "--config=c.pxc", "--set=out_name=x=y",
+      "--",    "d.pxc",      "e.jpg"};
+  const TCliArguments arguments = ParseCliArguments(args);
+  EXPECT_EQ(arguments.Configurations,
+            (std::vector<std::string>{"a.pxc", "b.PXC", "c.pxc", "d.pxc"}));
+  EXPECT_EQ(arguments.Paths, (std::vector<std::string>{"photo.png", "e.jpg"}));
+  EXPECT_EQ(arguments.Settings, (std::vector<std::pair<std::string, std::string>>{
+                                    {"act_size", "1"}, {"out_name", "x=y"}}));
+  EXPECT_FALSE(arguments.PrintSettings);
+  EXPECT_EQ(arguments.Language, "en");
+}
+
+// A folder for the test's files, removed afterwards.
+class CliFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("pixolan-cli-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Path(std::string_view name) const { return (dir_ / name).string(); }
+
+  std::filesystem::path dir_;
+};
+
+// The value of SECTION.NAME in --print-settings output.
+std::string Setting(const std::string& out, std::string_view name) {
+  for (const std::string& line : Lines(out))
+    if (line.starts_with(std::string(name) + "=")) return line.substr(name.size() + 1);
+  return "(missing)";
+}
+
+TEST(CliSettings, PrintsEveryEntryInCreationOrder) {
+  const TRun run = RunWith({"--print-settings"});
+  ASSERT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_EQ(run.err, "");
+  const config::SettingsStore store;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), store.Count());
+  for (size_t i = 0; i < store.Count(); ++i)
+    EXPECT_EQ(lines[i], store.Entry(i).QualifiedName() + "=" + store.ValueText(i));
+  const struct {
+    std::string_view name, value;
+  } cases[] = {
+      {"PBPA.Panel1", "1"},
+      {"PBED.inp_ordner", ""},
+      {"PBCB.out_ordner", "<keep>"},
+      {"PBCB.act_sizemethode", "Bicubic"},
+      {"PBCB.act_sizebenutzer_x", "640"},
+      {"PBRB.act_size640x480", "1"},
+      {"PBCH.act_size", "0"},
+      {"PBSB.ScrollBar11", "35"},
+      {"PBMM.act_text_quelle", "abc"},
+      {"PBRF.r0", "01   Image Size"},
+      {"EACB.out_quality", "95"},
+      {"EASB.ScrollBar1", "95"},
+      {"FCE.FCL", "-16777208"},
+      {"SP.PB", "842"},
+      {"AS.N", "1"},
+      {"AC.AC", "1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Setting(run.out, c.name), c.value) << c.name;
+  EXPECT_EQ(lines.front(), "PBPA.Panel1=1");
+  EXPECT_EQ(lines.back(), "AC.AC=1");
+  EXPECT_EQ(Setting(RunWith({"--lang", "de", "--print-settings"}).out, "PBCB.out_ordner"),
+            "<beibehalten>");
+}
+
+TEST(CliSettings, SetAppliesInOrderWithTheWindowsRules) {
+  const TRun run = RunWith({"--set", "act_farbe_r=40", "--set", "EASB.ScrollBar1=80", "--set",
+                            "act_size240x320=1", "--set", "ScrollBar8=250", "--set", "act_size=1",
+                            "--set", "act_size=0", "--set", "act_text_quelle=eins\x1Fzwei", "--set",
+                            "PBRF.r0=03", "--print-settings"});
+  ASSERT_EQ(run.status, kExitOk) << run.err;
+  const struct {
+    std::string_view name, value;
+  } cases[] = {
+      {"PBCB.act_farbe_r", "40"},
+      {"PBSB.ScrollBar5", "40"},
+      {"EACB.out_quality", "80"},
+      {"EASB.ScrollBar1", "80"},
+      {"PBRB.act_size240x320", "1"},
+      {"PBRB.act_size640x480", "0"},
+      {"PBSB.ScrollBar8", "100"},
+      {"PBCB.act_wz_transpwert", "100"},
+      {"PBCH.act_size", "0"},
+      {"PBMM.act_text_quelle", "eins\x1Fzwei"},
+      // The order list is repaired: action 3 moved to the top, action 1 takes its place.
+      {"PBRF.r0", "03   Color"},
+      {"PBRF.r2", "01   Image Size"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Setting(run.out, c.name), c.value) << c.name;
+}
+
+TEST_F(CliFiles, SavedConfigurationLoadsBackToTheSameSettings) {
+  const std::vector<std::string> sets = {"--set", "out_name=%name%_klein",
+                                         "--set", "act_rand=1",
+                                         "--set", "act_randfarbe=#FF8000",
+                                         "--set", "EACB.out_quality=60",
+                                         "--set", "PFRB.auswahl=1",
+                                         "--set", "cb_jpg=1",
+                                         "--set", "SP.PL=77",
+                                         "--set", "PBRF.r0=11",
+                                         "--set", "PBRF.r10=01"};
+  std::vector<std::string> save = sets;
+  save.insert(save.end(), {"--save-config", Path("saved.pxc"), "--print-settings"});
+  const TRun saved = RunWith(save);
+  ASSERT_EQ(saved.status, kExitOk) << saved.err;
+  ASSERT_TRUE(std::filesystem::exists(Path("saved.pxc")));
+
+  // As -c, as a PATH, and through a second configuration that changes nothing.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-c", Path("saved.pxc"), "--print-settings"},
+        std::vector<std::string>{Path("saved.pxc"), "--print-settings"}}) {
+    const TRun loaded = RunWith(args);
+    ASSERT_EQ(loaded.status, kExitOk) << loaded.err;
+    EXPECT_EQ(loaded.out, saved.out);
+  }
+  EXPECT_EQ(Setting(saved.out, "PFCH.jpeg"), "1");
+  EXPECT_EQ(Setting(saved.out, "PBRF.r0"), "11   Add Text");
+  EXPECT_NE(saved.out, RunWith({"--print-settings"}).out);
+
+  // --set comes after every configuration; later configurations win over earlier ones.
+  config::TConfigIniFile second(Path("second.pxc"));
+  second.WriteString("PBCB", "out_name", "%name%_zwei");
+  second.WriteBool("PBCH", "act_rand", false);
+  const TRun both = RunWith(
+      {"--set", "act_rand=1", "-c", Path("saved.pxc"), Path("second.pxc"), "--print-settings"});
+  ASSERT_EQ(both.status, kExitOk) << both.err;
+  EXPECT_EQ(Setting(both.out, "PBCB.out_name"), "%name%_zwei");
+  EXPECT_EQ(Setting(both.out, "PBCH.act_rand"), "1");
+  EXPECT_EQ(Setting(both.out, "EACB.out_quality"), "60");
+}
+
+TEST_F(CliFiles, SaveConfigReportsAnUnwritableFile) {
+  const std::string path = Path("no/folder/x.pxc");
+  const TRun run = RunWith({"--save-config", path});
+  EXPECT_EQ(run.status, kExitFailed);
+  EXPECT_EQ(run.err, "pixolan-cli: Unable to write to " + path + "\n");
+}
+
+TEST_F(CliFiles, OutputQualityReachesTheRunAndIsCheckedBeforeIt) {
+  const std::string gif = std::string(PIXOLAN_TESTDATA_DIR) + "/gif/peterdn/animated_loop.gif";
+  const TRun refused =
+      RunWith({"--set", "EACB.out_quality=viel", "-o", Path("out"), "-f", "jpg", gif});
+  EXPECT_EQ(refused.status, kExitUsage);
+  EXPECT_EQ(refused.err,
+            "pixolan-cli: The output quality \"viel\" is not a whole number. Please enter a "
+            "number from 1 to 100 in the Output Settings.\n");
+  EXPECT_FALSE(std::filesystem::exists(Path("out")));
+
+  std::vector<uintmax_t> sizes;
+  for (std::string_view quality : {"5", "100"}) {
+    const std::string folder = Path(std::string("q") + std::string(quality));
+    const TRun run = RunWith({"--set", "EACB.out_quality=" + std::string(quality), "-o", folder,
+                              "-f", "jpg", "-q", gif});
+    ASSERT_EQ(run.status, kExitOk) << run.err;
+    sizes.push_back(std::filesystem::file_size(folder + "/animated_loop.jpg"));
+  }
+  EXPECT_LT(sizes[0], sizes[1]);
 }
 
 }  // namespace
