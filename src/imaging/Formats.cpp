@@ -45,12 +45,15 @@ uint16_t ClampWord(int64_t v) {
   return uint16_t(std::clamp<int64_t>(v, 0, 65535));
 }
 
-// Float channel to byte/word: NaN counts as 0 so that clamping stays defined.
+// Float channel to byte/word: clamped as a double first, so that infinities and huge values
+// saturate instead of overflowing the integer conversion; NaN counts as 0.
 uint8_t FloatToByte(float v) {
-  return std::isnan(v) ? 0 : ClampByte(RoundEven(double(v) * 255.0));
+  if (std::isnan(v)) return 0;
+  return ClampByte(RoundEven(std::clamp(double(v) * 255.0, 0.0, 255.0)));
 }
 uint16_t FloatToWord(float v) {
-  return std::isnan(v) ? 0 : ClampWord(RoundEven(double(v) * 65535.0));
+  if (std::isnan(v)) return 0;
+  return ClampWord(RoundEven(std::clamp(double(v) * 65535.0, 0.0, 65535.0)));
 }
 
 uint8_t GrayOfBytes(uint8_t r, uint8_t g, uint8_t b) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "TestImages.h"
@@ -205,6 +206,14 @@ TEST(PixelAccess, ReadAndWriteThroughDescriptors) {
   ImageGetPixelFP(argb, 0, 0, fp);
   EXPECT_FLOAT_EQ(fp.B, 1.0f);
   EXPECT_FLOAT_EQ(fp.R, 51 * kInv255);
+
+  // Out-of-range floats saturate in every writer instead of wrapping.
+  ImageSetPixelFP(argb, 0, 0, TPixelFP{INFINITY, -INFINITY, NAN, 1e30f});
+  EXPECT_EQ(ImageGetPixel32(argb, 0, 0), (TPixel32{255, 0, 0, 255}));
+  TImageData words;
+  ImageCreate(1, 1, F::A16R16G16B16, words);
+  ImageSetPixelFP(words, 0, 0, TPixelFP{INFINITY, -1e30f, 0.5f, 1.0f});
+  EXPECT_EQ(ImageGetPixel32(words, 0, 0), (TPixel32{255, 0, 127, 255}));
 
   EXPECT_THROW(ImageGetPixel32(argb, 1, 0), EImagingError);
   EXPECT_THROW(ImageSetPixel32(argb, 0, -1, TPixel32{}), EImagingError);
