@@ -106,7 +106,14 @@ THeader ReadHeader(TStream& stream, int64_t fileSize) {
   if (height < -int64_t(INT32_MAX)) Fail("Invalid bitmap height %lld.", (long long)height);
   h.Height = int32_t(height < 0 ? -height : height);
 
+  const bool os2v2 = IsOS2v2HeaderSize(h.HeaderSize);
   switch (h.BitCount) {
+    case 0:  // the bit count of embedded JPEG and PNG data
+      if (!os2v2 && compression == bmp::kBiJpeg)
+        Fail("Bitmaps with embedded JPEG data are not supported.");
+      if (!os2v2 && compression == bmp::kBiPng)
+        Fail("Bitmaps with embedded PNG data are not supported.");
+      Fail("Invalid bitmap bit count 0.");
     case 1:
     case 2:
     case 4:
@@ -123,7 +130,6 @@ THeader ReadHeader(TStream& stream, int64_t fileSize) {
 
   // Where masks that follow a 40-byte header end: the color table starts there.
   int64_t maskBytes = 0;
-  const bool os2v2 = IsOS2v2HeaderSize(h.HeaderSize);
   switch (compression) {
     case bmp::kBiRgb:
       h.Coding = TCoding::Rgb;
