@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job for a newcomer: install what is missing, build the release preset and let
-# pixolan-cli convert the bundled samples into build/demo-output.
+# pixolan-cli convert the bundled samples with the bundled configuration into
+# build/demo-output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,5 +12,7 @@ cmake --build --preset release --target pixolan-cli
 cli=build/release/apps/pixolan-cli
 out=build/demo-output
 "$cli" --version
-"$cli" --existing overwrite -v -f jpg -o "$out" samples/*.jpg samples/*.gif samples/*.bmp samples/*.tga
+# samples/demo.pxc is a configuration: JPEG quality 85, progressive.
+"$cli" samples/demo.pxc --existing overwrite -v -f jpg -o "$out" \
+  samples/*.jpg samples/*.gif samples/*.bmp samples/*.tga
 echo "The results are in $out/"
