@@ -71,11 +71,11 @@ const GrayTables kGray;
 
 inline uint8_t GrayOfBytesFast(uint8_t r, uint8_t g, uint8_t b) {
   const int64_t sum = kGray.r[r] + kGray.g[g] + kGray.b[b];
-  int64_t q = sum >> 27;
-  const int64_t rem = sum & ((int64_t(1) << 27) - 1);
+  // Round half to even without a branch: a remainder above one half, or exactly one half
+  // with an odd quotient, carries into the quotient. White stays at 255 (weights sum to
+  // just above 1, far below half a step).
   constexpr int64_t half = int64_t(1) << 26;
-  if (rem > half || (rem == half && (q & 1))) ++q;
-  return uint8_t(std::min<int64_t>(q, 255));
+  return uint8_t((sum + (half - 1) + ((sum >> 27) & 1)) >> 27);
 }
 
 TPixel64 Pixel64OfGray(uint16_t gray, uint16_t alpha) {
