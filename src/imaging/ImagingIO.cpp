@@ -280,7 +280,7 @@ TMemoryBlockStream::TMemoryBlockStream(const void* data, int64_t size)
   if (!data_ && size_ > 0) throw EImagingError("Memory block without data.");
 }
 
-TMemoryBlockStream::TMemoryBlockStream(void* block, int64_t capacity)
+TMemoryBlockStream::TMemoryBlockStream(TWritable, void* block, int64_t capacity)
     : data_(static_cast<const uint8_t*>(block)),
       writable_(static_cast<uint8_t*>(block)),
       capacity_(std::max<int64_t>(capacity, 0)) {
@@ -357,7 +357,8 @@ TIOHandle TMemoryIO::OpenRead(const void* data, int64_t size) {
 }
 
 TIOHandle TMemoryIO::OpenWrite(void* block, int64_t capacity) {
-  return TIOHandle(std::make_unique<TMemoryBlockStream>(block, capacity));
+  return TIOHandle(
+      std::make_unique<TMemoryBlockStream>(TMemoryBlockStream::TWritable{}, block, capacity));
 }
 
 }  // namespace pixolan::imaging

@@ -118,7 +118,9 @@ class TMemoryStream final : public TStream {
 class TMemoryBlockStream final : public TStream {
  public:
   TMemoryBlockStream(const void* data, int64_t size);
-  TMemoryBlockStream(void* block, int64_t capacity);
+  // Writing needs the tag, so that a plain pointer to mutable bytes still gives a reader.
+  struct TWritable {};
+  TMemoryBlockStream(TWritable, void* block, int64_t capacity);
 
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;

@@ -239,9 +239,15 @@ TEST(MemoryBlockStream, ReadOnlyViewAndFixedCapacityBlock) {
   EXPECT_EQ(buf[0], 4);
   EXPECT_THROW(view.Write(buf, 1), EImagingError);
 
+  // Mutable bytes without the tag are read, not taken as an empty block to write into.
+  std::vector<uint8_t> mutableBytes = {7, 8};
+  TMemoryBlockStream reader(mutableBytes.data(), 2);
+  EXPECT_EQ(reader.Size(), 2);
+  EXPECT_EQ(reader.Read(buf, 8), 2);
+
   uint8_t block[6];
   std::fill(block, block + 6, 0xEE);
-  TMemoryBlockStream writable(static_cast<void*>(block), 6);
+  TMemoryBlockStream writable(TMemoryBlockStream::TWritable{}, block, 6);
   EXPECT_EQ(writable.Size(), 0);
   writable.Seek(2, TSeekOrigin::Begin);
   EXPECT_EQ(writable.Write(bytes, 5), 4);  // cut at the capacity
@@ -305,7 +311,7 @@ TEST(Stream, ExactHelpersRaiseOnShortTransfers) {
     EXPECT_STREQ(e.what(), "Unexpected end of data while reading the header (3 of 4 bytes).");
   }
   uint8_t block[2];
-  TMemoryBlockStream small(static_cast<void*>(block), 2);
+  TMemoryBlockStream small(TMemoryBlockStream::TWritable{}, block, 2);
   EXPECT_THROW(small.WriteExact(buf, 3), EImagingError);
 }
 

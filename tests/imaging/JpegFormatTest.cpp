@@ -584,7 +584,7 @@ TEST_F(JpegWrite, LoadingResetsAnInvalidQuality) {
 TEST_F(JpegWrite, WriteFailureNamesTheStreamError) {
   const TImageData photo = MakePhoto(64, 64, F::R8G8B8);
   uint8_t block[100];
-  TMemoryBlockStream stream(static_cast<void*>(block), int64_t(sizeof(block)));
+  TMemoryBlockStream stream(TMemoryBlockStream::TWritable{}, block, int64_t(sizeof(block)));
   try {
     Jpeg().SaveStream(stream, TImageSpan(&photo, 1), true);
     FAIL() << "saved into 100 bytes";
