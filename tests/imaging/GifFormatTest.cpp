@@ -87,7 +87,7 @@ struct TFrameSpec {
   std::optional<std::vector<uint8_t>> Data{};  // LZW data instead of encoding Pixels
 };
 
-struct TGifSpec {
+struct TGifLayout {
   int Width = 1, Height = 1;
   std::vector<uint32_t> GlobalTable{};
   int Background = 0;
@@ -113,14 +113,14 @@ std::vector<uint8_t> InterlaceOrder(const std::vector<uint8_t>& pixels, int widt
   return out;
 }
 
-std::vector<uint8_t> MakeGif(const TGifSpec& spec) {
+std::vector<uint8_t> MakeGif(const TGifLayout& layout) {
   std::vector<uint8_t> b = {'G', 'I', 'F', '8', '9', 'a'};
-  Put16(b, spec.Width);
-  Put16(b, spec.Height);
-  b.push_back(spec.GlobalTable.empty() ? 0x70 : uint8_t(0xF0 | TableBits(spec.GlobalTable.size())));
-  b.insert(b.end(), {uint8_t(spec.Background), 0});
-  PutTable(b, spec.GlobalTable);
-  for (const TFrameSpec& f : spec.Frames) {
+  Put16(b, layout.Width);
+  Put16(b, layout.Height);
+  b.push_back(layout.GlobalTable.empty() ? 0x70 : uint8_t(0xF0 | TableBits(layout.GlobalTable.size())));
+  b.insert(b.end(), {uint8_t(layout.Background), 0});
+  PutTable(b, layout.GlobalTable);
+  for (const TFrameSpec& f : layout.Frames) {
     if (f.Disposal >= 0) {
       b.insert(b.end(), {0x21, 0xF9, 4, uint8_t(f.Disposal << 2 | (f.Transparent >= 0 ? 1 : 0)), 10,
                          0, uint8_t(std::max(f.Transparent, 0)), 0});
@@ -134,7 +134,7 @@ std::vector<uint8_t> MakeGif(const TGifSpec& spec) {
     if (!f.LocalTable.empty()) packed |= uint8_t(0x80 | TableBits(f.LocalTable.size()));
     b.push_back(packed);
     PutTable(b, f.LocalTable);
-    const size_t entries = !f.LocalTable.empty() ? f.LocalTable.size() : spec.GlobalTable.size();
+    const size_t entries = !f.LocalTable.empty() ? f.LocalTable.size() : layout.GlobalTable.size();
     const int minCodeSize = f.MinCodeSize > 0
                                 ? f.MinCodeSize
                                 : std::max(2, TableBits(std::max<size_t>(entries, 2)) + 1);
@@ -150,7 +150,7 @@ std::vector<uint8_t> MakeGif(const TGifSpec& spec) {
     }
     b.push_back(0);
   }
-  if (spec.Trailer) b.push_back(0x3B);
+  if (layout.Trailer) b.push_back(0x3B);
   return b;
 }
 
@@ -511,11 +511,11 @@ TEST(GifRead, InterlacedFramesAreDeinterlaced) {
     SCOPED_TRACE(height);
     TFrameSpec frame{.Width = 3, .Height = height};
     for (int i = 0; i < 3 * height; ++i) frame.Pixels.push_back(uint8_t(i % 7));
-    TGifSpec spec{
+    TGifLayout layout{
         .Width = 3, .Height = height, .GlobalTable = {0, 1, 2, 3, 4, 5, 6, 7}, .Frames = {frame}};
-    const TDynImageDataArray plain = LoadFrames(MakeGif(spec));
-    spec.Frames[0].Interlaced = true;
-    const TDynImageDataArray interlaced = LoadFrames(MakeGif(spec));
+    const TDynImageDataArray plain = LoadFrames(MakeGif(layout));
+    layout.Frames[0].Interlaced = true;
+    const TDynImageDataArray interlaced = LoadFrames(MakeGif(layout));
     EXPECT_EQ(BytesOf(interlaced[0]), frame.Pixels);
     EXPECT_EQ(BytesOf(plain[0]), frame.Pixels);
   }
@@ -562,16 +562,16 @@ TEST(GifRead, FrameSizesAreClampedToTheScreen) {
 // trailer or an unknown block after an image ends the file quietly.
 TEST(GifRead, ToleratesShortAndLongDataAndMissingTrailer) {
   const std::vector<uint32_t> table = {0x111111, 0x222222, 0x333333, 0x444444};
-  TGifSpec spec{
+  TGifLayout layout{
       .Width = 2,
       .Height = 2,
       .GlobalTable = table,
       .Frames = {{.Width = 2, .Height = 2, .Data = GifLzwEncode(std::vector<uint8_t>{3}, 2)}}};
-  EXPECT_EQ(BytesOf(LoadFrames(MakeGif(spec))[0]), (std::vector<uint8_t>{3, 0, 0, 0}));
-  spec.Frames[0].Data = GifLzwEncode(std::vector<uint8_t>{1, 2, 3, 1, 2, 3, 3, 3}, 2);
-  spec.Trailer = false;
-  EXPECT_EQ(BytesOf(LoadFrames(MakeGif(spec))[0]), (std::vector<uint8_t>{1, 2, 3, 1}));
-  std::vector<uint8_t> bytes = MakeGif(spec);
+  EXPECT_EQ(BytesOf(LoadFrames(MakeGif(layout))[0]), (std::vector<uint8_t>{3, 0, 0, 0}));
+  layout.Frames[0].Data = GifLzwEncode(std::vector<uint8_t>{1, 2, 3, 1, 2, 3, 3, 3}, 2);
+  layout.Trailer = false;
+  EXPECT_EQ(BytesOf(LoadFrames(MakeGif(layout))[0]), (std::vector<uint8_t>{1, 2, 3, 1}));
+  std::vector<uint8_t> bytes = MakeGif(layout);
   bytes.insert(bytes.end(), {0x00, 0x2C, 0x01});
   EXPECT_EQ(LoadFrames(bytes).size(), 1u);
 }
