@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "imaging/ByteOrder.h"
 #include "imaging/Palette.h"
 
 namespace pixolan::imaging {
@@ -13,22 +14,6 @@ namespace {
 
 using F = TImageFormatId;
 
-uint16_t Load16(const uint8_t* p) {
-  uint16_t v;
-  std::memcpy(&v, p, 2);
-  return v;
-}
-void Store16(uint8_t* p, uint16_t v) {
-  std::memcpy(p, &v, 2);
-}
-uint32_t Load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-void Store32(uint8_t* p, uint32_t v) {
-  std::memcpy(p, &v, 4);
-}
 float LoadFloat(const uint8_t* p) {
   float v;
   std::memcpy(&v, p, 4);
@@ -438,7 +423,7 @@ float HalfToFloat(uint16_t half) {
 TPixel64 ReadChannelPixel64(const TFormatDescriptor& d, const uint8_t* p) {
   TPixel64 v;
   if (d.UsesPackedLayout) {
-    const uint32_t packed = d.BytesPerPixel == 1 ? p[0] : Load16(p);
+    const uint32_t packed = d.BytesPerPixel == 1 ? p[0] : Get16(p);
     // Scaling to 8 bits and then by 257 keeps full scale at full scale (31 -> 65535).
     auto expand = [packed](const TPackedChannel& c) {
       return uint16_t(((packed & c.Mask) >> c.Shift) * 255u / c.Max * 257u);
@@ -461,11 +446,11 @@ TPixel64 ReadChannelPixel64(const TFormatDescriptor& d, const uint8_t* p) {
       break;
     case F::R16G16B16:
     case F::B16G16R16:
-      v = {Load16(p), Load16(p + 2), Load16(p + 4), 65535};
+      v = {Get16(p), Get16(p + 2), Get16(p + 4), 65535};
       break;
     case F::A16R16G16B16:
     case F::A16B16G16R16:
-      v = {Load16(p), Load16(p + 2), Load16(p + 4), Load16(p + 6)};
+      v = {Get16(p), Get16(p + 2), Get16(p + 4), Get16(p + 6)};
       break;
     default:
       break;
@@ -486,7 +471,7 @@ void WriteChannelPixel64(const TFormatDescriptor& d, uint8_t* p, const TPixel64&
     if (d.BytesPerPixel == 1)
       p[0] = uint8_t(packed);
     else
-      Store16(p, uint16_t(packed));
+      Put16(p, uint16_t(packed));
     return;
   }
   TPixel64 v = value;
@@ -504,11 +489,11 @@ void WriteChannelPixel64(const TFormatDescriptor& d, uint8_t* p, const TPixel64&
       break;
     case F::R16G16B16:
     case F::B16G16R16:
-      Store16(p, v.B), Store16(p + 2, v.G), Store16(p + 4, v.R);
+      Put16(p, v.B), Put16(p + 2, v.G), Put16(p + 4, v.R);
       break;
     case F::A16R16G16B16:
     case F::A16B16G16R16:
-      Store16(p, v.B), Store16(p + 2, v.G), Store16(p + 4, v.R), Store16(p + 6, v.A);
+      Put16(p, v.B), Put16(p + 2, v.G), Put16(p + 4, v.R), Put16(p + 6, v.A);
       break;
     default:
       break;
@@ -527,10 +512,10 @@ void ReadGrayPixel16(const TFormatDescriptor& d, const uint8_t* p, uint16_t& gra
       alpha = uint16_t(p[1] * 257u);
       break;
     case F::Gray16:
-      gray = Load16(p);
+      gray = Get16(p);
       break;
     case F::Gray32:
-      gray = uint16_t(Load32(p) >> 16);
+      gray = uint16_t(Get32(p) >> 16);
       break;
     case F::Gray64: {
       uint64_t g;
@@ -539,8 +524,8 @@ void ReadGrayPixel16(const TFormatDescriptor& d, const uint8_t* p, uint16_t& gra
       break;
     }
     case F::A16Gray16:
-      gray = Load16(p);
-      alpha = Load16(p + 2);
+      gray = Get16(p);
+      alpha = Get16(p + 2);
       break;
     default:
       gray = 0;
@@ -558,11 +543,11 @@ void WriteGrayPixel16(const TFormatDescriptor& d, uint8_t* p, uint16_t gray, uin
       p[1] = uint8_t(alpha >> 8);
       break;
     case F::Gray16:
-      Store16(p, gray);
+      Put16(p, gray);
       break;
     case F::Gray32:
       // Replicating the word keeps white white at 32 bits; reading takes the upper word.
-      Store32(p, uint32_t(gray) * 0x00010001u);
+      Put32(p, uint32_t(gray) * 0x00010001u);
       break;
     case F::Gray64: {
       const uint64_t g = uint64_t(gray) * 0x0001000100010001ull;
@@ -570,8 +555,8 @@ void WriteGrayPixel16(const TFormatDescriptor& d, uint8_t* p, uint16_t gray, uin
       break;
     }
     case F::A16Gray16:
-      Store16(p, gray);
-      Store16(p + 2, alpha);
+      Put16(p, gray);
+      Put16(p + 2, alpha);
       break;
     default:
       break;
@@ -585,7 +570,7 @@ TPixelFP ReadFloatPixel(const TFormatDescriptor& d, const uint8_t* p) {
       v = {0.0f, 0.0f, LoadFloat(p), 1.0f};
       break;
     case F::R16F:
-      v = {0.0f, 0.0f, HalfToFloat(Load16(p)), 1.0f};
+      v = {0.0f, 0.0f, HalfToFloat(Get16(p)), 1.0f};
       break;
     case F::A32R32G32B32F:
     case F::A32B32G32R32F:
@@ -593,8 +578,8 @@ TPixelFP ReadFloatPixel(const TFormatDescriptor& d, const uint8_t* p) {
       break;
     case F::A16R16G16B16F:
     case F::A16B16G16R16F:
-      v = {HalfToFloat(Load16(p)), HalfToFloat(Load16(p + 2)), HalfToFloat(Load16(p + 4)),
-           HalfToFloat(Load16(p + 6))};
+      v = {HalfToFloat(Get16(p)), HalfToFloat(Get16(p + 2)), HalfToFloat(Get16(p + 4)),
+           HalfToFloat(Get16(p + 6))};
       break;
     default:
       break;
@@ -611,7 +596,7 @@ void WriteFloatPixel(const TFormatDescriptor& d, uint8_t* p, const TPixelFP& val
       StoreFloat(p, v.R);
       break;
     case F::R16F:
-      Store16(p, FloatToHalf(v.R));
+      Put16(p, FloatToHalf(v.R));
       break;
     case F::A32R32G32B32F:
     case F::A32B32G32R32F:
@@ -620,8 +605,8 @@ void WriteFloatPixel(const TFormatDescriptor& d, uint8_t* p, const TPixelFP& val
       break;
     case F::A16R16G16B16F:
     case F::A16B16G16R16F:
-      Store16(p, FloatToHalf(v.B)), Store16(p + 2, FloatToHalf(v.G));
-      Store16(p + 4, FloatToHalf(v.R)), Store16(p + 6, FloatToHalf(v.A));
+      Put16(p, FloatToHalf(v.B)), Put16(p + 2, FloatToHalf(v.G));
+      Put16(p + 4, FloatToHalf(v.R)), Put16(p + 6, FloatToHalf(v.A));
       break;
     default:
       break;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -95,6 +96,15 @@ std::string ComposeErrorMessage(const std::string& message) {
 
 void RaiseImaging(const std::string& message) {
   throw EImagingError(ComposeErrorMessage(message));
+}
+
+void RaiseImagingFormat(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof(text), format, args);
+  va_end(args);
+  RaiseImaging(text);
 }
 
 void ImageInit(TImageData& image) {

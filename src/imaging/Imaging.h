@@ -39,5 +39,7 @@ std::string ImageDescribe(const TImageData& image);
 // exception is being handled, " Exception Message: " and that exception's message.
 std::string ComposeErrorMessage(const std::string& message);
 [[noreturn]] void RaiseImaging(const std::string& message);
+// RaiseImaging with a printf-style message (at most 255 characters).
+[[noreturn]] __attribute__((format(printf, 1, 2))) void RaiseImagingFormat(const char* format, ...);
 
 }  // namespace pixolan::imaging

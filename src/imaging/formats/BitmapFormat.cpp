@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/ByteOrder.h"
 #include "imaging/Imaging.h"
 #include "imaging/formats/BitmapFormatPrivate.h"
 
@@ -15,30 +16,6 @@ namespace pixolan::imaging {
 namespace {
 
 using F = TImageFormatId;
-
-uint16_t Get16(const uint8_t* p) {
-  return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v);
-  Put16(p + 2, v >> 16);
-}
-
-[[noreturn]] __attribute__((format(printf, 1, 2))) void Fail(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof(text), format, args);
-  va_end(args);
-  RaiseImaging(text);
-}
 
 enum class TCoding { Rgb, Rle8, Rle4, Rle24, BitFields };
 
@@ -73,7 +50,7 @@ bool IsKnownHeaderSize(uint32_t size) {
 THeader ReadHeader(TStream& stream, int64_t fileSize) {
   uint8_t fileHeader[bmp::kFileHeaderSize];
   stream.ReadExact(fileHeader, sizeof(fileHeader), "the bitmap file header");
-  if (fileHeader[0] != 'B' || fileHeader[1] != 'M') Fail("No bitmap signature.");
+  if (fileHeader[0] != 'B' || fileHeader[1] != 'M') RaiseImagingFormat("No bitmap signature.");
   THeader h;
   h.PixelOffset = Get32(fileHeader + bmp::kPixelOffsetOffset);
 
@@ -81,7 +58,8 @@ THeader ReadHeader(TStream& stream, int64_t fileSize) {
   stream.ReadExact(info, 4, "the bitmap info header");
   h.HeaderSize = Get32(info);
   if (!IsKnownHeaderSize(h.HeaderSize))
-    Fail("Bitmap info header of %u bytes belongs to no known bitmap version.", h.HeaderSize);
+    RaiseImagingFormat("Bitmap info header of %u bytes belongs to no known bitmap version.",
+                       h.HeaderSize);
   stream.ReadExact(info + 4, h.HeaderSize - 4, "the bitmap info header");
 
   const bool core = h.HeaderSize == bmp::kCoreHeaderSize;
@@ -99,21 +77,22 @@ THeader ReadHeader(TStream& stream, int64_t fileSize) {
     compression = Get32(info + bmp::kInfoCompression);
     colorsUsed = Get32(info + bmp::kInfoClrUsed);
   }
-  if (h.Width <= 0) Fail("Invalid bitmap width %d.", h.Width);
-  if (height == 0) Fail("Invalid bitmap height 0.");
+  if (h.Width <= 0) RaiseImagingFormat("Invalid bitmap width %d.", h.Width);
+  if (height == 0) RaiseImagingFormat("Invalid bitmap height 0.");
   h.TopDown = height < 0;
   // INT32_MIN has no positive counterpart; it is far beyond any image anyway.
-  if (height < -int64_t(INT32_MAX)) Fail("Invalid bitmap height %lld.", (long long)height);
+  if (height < -int64_t(INT32_MAX))
+    RaiseImagingFormat("Invalid bitmap height %lld.", (long long)height);
   h.Height = int32_t(height < 0 ? -height : height);
 
   const bool os2v2 = IsOS2v2HeaderSize(h.HeaderSize);
   switch (h.BitCount) {
     case 0:  // the bit count of embedded JPEG and PNG data
       if (!os2v2 && compression == bmp::kBiJpeg)
-        Fail("Bitmaps with embedded JPEG data are not supported.");
+        RaiseImagingFormat("Bitmaps with embedded JPEG data are not supported.");
       if (!os2v2 && compression == bmp::kBiPng)
-        Fail("Bitmaps with embedded PNG data are not supported.");
-      Fail("Invalid bitmap bit count 0.");
+        RaiseImagingFormat("Bitmaps with embedded PNG data are not supported.");
+      RaiseImagingFormat("Invalid bitmap bit count 0.");
     case 1:
     case 2:
     case 4:
@@ -123,9 +102,9 @@ THeader ReadHeader(TStream& stream, int64_t fileSize) {
     case 32:
       break;
     case 64:
-      Fail("64-bit bitmaps are not supported.");
+      RaiseImagingFormat("64-bit bitmaps are not supported.");
     default:
-      Fail("Invalid bitmap bit count %u.", h.BitCount);
+      RaiseImagingFormat("Invalid bitmap bit count %u.", h.BitCount);
   }
 
   // Where masks that follow a 40-byte header end: the color table starts there.
@@ -135,18 +114,21 @@ THeader ReadHeader(TStream& stream, int64_t fileSize) {
       h.Coding = TCoding::Rgb;
       break;
     case bmp::kBiRle8:
-      if (h.BitCount != 8) Fail("RLE8 compression needs 8 bits per pixel, not %u.", h.BitCount);
+      if (h.BitCount != 8)
+        RaiseImagingFormat("RLE8 compression needs 8 bits per pixel, not %u.", h.BitCount);
       h.Coding = TCoding::Rle8;
       break;
     case bmp::kBiRle4:
-      if (h.BitCount != 4) Fail("RLE4 compression needs 4 bits per pixel, not %u.", h.BitCount);
+      if (h.BitCount != 4)
+        RaiseImagingFormat("RLE4 compression needs 4 bits per pixel, not %u.", h.BitCount);
       h.Coding = TCoding::Rle4;
       break;
     case bmp::kBiBitFields:  // also kOS2Huffman1D
     case bmp::kBiAlphaBitFields: {
-      if (os2v2) Fail("OS/2 Huffman 1D compressed bitmaps are not supported.");
+      if (os2v2) RaiseImagingFormat("OS/2 Huffman 1D compressed bitmaps are not supported.");
       if (h.BitCount < 16)
-        Fail("Bit field compression needs 16, 24 or 32 bits per pixel, not %u.", h.BitCount);
+        RaiseImagingFormat("Bit field compression needs 16, 24 or 32 bits per pixel, not %u.",
+                           h.BitCount);
       h.Coding = TCoding::BitFields;
       const bool withAlpha = compression == bmp::kBiAlphaBitFields;
       if (h.HeaderSize == bmp::kInfoHeaderSize) {
@@ -161,20 +143,22 @@ THeader ReadHeader(TStream& stream, int64_t fileSize) {
       break;
     }
     case bmp::kBiJpeg:  // also kOS2Rle24
-      if (!os2v2) Fail("Bitmaps with embedded JPEG data are not supported.");
-      if (h.BitCount != 24) Fail("RLE24 compression needs 24 bits per pixel, not %u.", h.BitCount);
+      if (!os2v2) RaiseImagingFormat("Bitmaps with embedded JPEG data are not supported.");
+      if (h.BitCount != 24)
+        RaiseImagingFormat("RLE24 compression needs 24 bits per pixel, not %u.", h.BitCount);
       h.Coding = TCoding::Rle24;
       break;
     case bmp::kBiPng:
-      Fail("Bitmaps with embedded PNG data are not supported.");
+      RaiseImagingFormat("Bitmaps with embedded PNG data are not supported.");
     default:
-      Fail("Unsupported bitmap compression %u.", compression);
+      RaiseImagingFormat("Unsupported bitmap compression %u.", compression);
   }
 
   h.PaletteStart = bmp::kFileHeaderSize + int64_t(h.HeaderSize) + maskBytes;
   if (h.PixelOffset < h.PaletteStart || h.PixelOffset > fileSize)
-    Fail("Bitmap pixel data offset %lld lies outside the pixel data area (%lld..%lld).",
-         (long long)h.PixelOffset, (long long)h.PaletteStart, (long long)fileSize);
+    RaiseImagingFormat(
+        "Bitmap pixel data offset %lld lies outside the pixel data area (%lld..%lld).",
+        (long long)h.PixelOffset, (long long)h.PaletteStart, (long long)fileSize);
   if (h.BitCount <= 8) {
     const int32_t maxEntries = 1 << h.BitCount;
     h.EntrySize = core ? 3 : 4;
@@ -183,7 +167,8 @@ THeader ReadHeader(TStream& stream, int64_t fileSize) {
     // Short tables are common (OS/2 files, writers that trust the color count); what lies
     // between the headers and the pixel data is all there is.
     entries = std::min<int64_t>(entries, (h.PixelOffset - h.PaletteStart) / h.EntrySize);
-    if (entries <= 0) Fail("Bitmap with %u bits per pixel has no color table.", h.BitCount);
+    if (entries <= 0)
+      RaiseImagingFormat("Bitmap with %u bits per pixel has no color table.", h.BitCount);
     h.PaletteEntries = int32_t(entries);
   }
   return h;
@@ -199,7 +184,8 @@ struct TMaskChannel {
     if (mask == 0) return;
     Shift = std::countr_zero(mask);
     Max = mask >> Shift;
-    if ((Max & (Max + 1)) != 0) Fail("Bit field mask 0x%08X is not contiguous.", mask);
+    if ((Max & (Max + 1)) != 0)
+      RaiseImagingFormat("Bit field mask 0x%08X is not contiguous.", mask);
   }
   // Scales to 8 bits with rounding, so that full scale stays full scale.
   uint8_t Extract(uint32_t pixel) const {
@@ -310,10 +296,10 @@ void ReadUncompressed(TStream& stream, const THeader& h, TImageData& image, int6
   const int64_t lastRowBytes = (rowBits + 7) / 8;
   const int64_t needed = rowBytes * (h.Height - 1) + lastRowBytes;
   if (needed > available)
-    Fail("Bitmap pixel data is truncated: %lld bytes needed, %lld present.", (long long)needed,
-         (long long)available);
+    RaiseImagingFormat("Bitmap pixel data is truncated: %lld bytes needed, %lld present.",
+                       (long long)needed, (long long)available);
   if (!ImageCreate(h.Width, h.Height, ChooseFormat(h), image))
-    Fail("Cannot create a %dx%d image.", h.Width, h.Height);
+    RaiseImagingFormat("Cannot create a %dx%d image.", h.Width, h.Height);
   const TFormatDescriptor& d = *GetFormatDescriptor(image.Format);
   const TRowDecoder decoder(h, image.Format);
   std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
@@ -338,7 +324,8 @@ void DecodeRunLength(const uint8_t* data, size_t size, const THeader& h, TImageD
     return image.bits() + size_t(imageRow * w * bpp);
   };
   const auto need = [&](size_t bytes) {
-    if (size - pos < bytes) Fail("Bitmap run-length data ends before the end of the bitmap.");
+    if (size - pos < bytes)
+      RaiseImagingFormat("Bitmap run-length data ends before the end of the bitmap.");
   };
   while (y < height) {
     need(2);
@@ -390,11 +377,11 @@ void DecodeRunLength(const uint8_t* data, size_t size, const THeader& h, TImageD
 }
 
 void ReadRunLength(TStream& stream, const THeader& h, TImageData& image, int64_t available) {
-  if (available < 2) Fail("Bitmap run-length data is missing.");
+  if (available < 2) RaiseImagingFormat("Bitmap run-length data is missing.");
   std::vector<uint8_t> data(static_cast<size_t>(available));
   stream.ReadExact(data.data(), available, "bitmap run-length data");
   if (!ImageCreate(h.Width, h.Height, ChooseFormat(h), image))
-    Fail("Cannot create a %dx%d image.", h.Width, h.Height);
+    RaiseImagingFormat("Cannot create a %dx%d image.", h.Width, h.Height);
   DecodeRunLength(data.data(), data.size(), h, image);
 }
 
@@ -606,7 +593,7 @@ bool TBitmapFileFormat::WriteImages(TIOHandle& handle, TImageSpan images,
   const int64_t end = stream.Tell();
   const int64_t fileSize = end - start;
   if (fileSize > int64_t(UINT32_MAX))
-    Fail("Bitmap of %lld bytes is too large.", (long long)fileSize);
+    RaiseImagingFormat("Bitmap of %lld bytes is too large.", (long long)fileSize);
   fileHeader[0] = 'B';
   fileHeader[1] = 'M';
   Put32(fileHeader + bmp::kFileSizeOffset, uint32_t(fileSize));

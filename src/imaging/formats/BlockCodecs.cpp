@@ -36,6 +36,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "imaging/ByteOrder.h"
+
 namespace pixolan::imaging::blocks {
 namespace {
 
@@ -77,15 +79,6 @@ void ScatterBlock(const uint8_t* block, int width, int channels, size_t x0, size
     const uint8_t* from = block + y * 4 * size_t(channels);
     std::copy(from, from + 4 * channels, row);
   }
-}
-
-uint16_t Load16(const uint8_t* p) {
-  return uint16_t(p[0] | (p[1] << 8));
-}
-
-void Store16(uint8_t* p, uint16_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
 }
 
 uint64_t LoadLE(const uint8_t* p, int bytes) {
@@ -146,7 +139,7 @@ ColorPalette MakeColorPalette(uint16_t c0, uint16_t c1, bool dxt1) {
 // Decodes the 8-byte color block at `src` into BGRA pixels; alpha is 255, or 0 for index 3
 // in 3-color mode.
 void DecodeColorBlock(const uint8_t* src, bool dxt1, uint8_t* bgra) {
-  const ColorPalette p = MakeColorPalette(Load16(src), Load16(src + 2), dxt1);
+  const ColorPalette p = MakeColorPalette(Get16(src), Get16(src + 2), dxt1);
   const uint32_t indices = uint32_t(LoadLE(src + 4, 4));
   for (int i = 0; i < kPixels; ++i) {
     const int k = (indices >> (2 * i)) & 3;
@@ -582,8 +575,8 @@ void EncodeColorBlock(const uint8_t* bgra, bool dxt1, uint8_t* dst) {
     if (!in.anyTransparent) KeepBetter(FitColorMode(in, a, b, false), best);
     if (dxt1) KeepBetter(FitColorMode(in, a, b, true, best.error), best);
   }
-  Store16(dst, best.c0);
-  Store16(dst + 2, best.c1);
+  Put16(dst, best.c0);
+  Put16(dst + 2, best.c1);
   StoreLE(dst + 4, 4, best.indices);
 }
 
@@ -622,7 +615,7 @@ void DecodeDXT5(const uint8_t* src, int width, int height, uint8_t* dst) {
 void DecodeBTC(const uint8_t* src, int width, int height, uint8_t* dst) {
   ForEachBlock(width, height, 4, [&](size_t x0, size_t y0, size_t offset) {
     const uint8_t* s = src + offset;
-    const uint16_t bits = Load16(s + 2);
+    const uint16_t bits = Get16(s + 2);
     uint8_t block[kPixels];
     for (int i = 0; i < kPixels; ++i) block[i] = (bits >> i) & 1 ? s[1] : s[0];
     ScatterBlock(block, width, 1, x0, y0, dst);
@@ -710,7 +703,7 @@ void EncodeBTC(const uint8_t* src, int width, int height, uint8_t* dst) {
     uint8_t* d = dst + offset;
     d[0] = uint8_t(low);
     d[1] = uint8_t(high);
-    Store16(d + 2, bits);
+    Put16(d + 2, bits);
   });
 }
 

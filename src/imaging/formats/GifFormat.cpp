@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/ByteOrder.h"
 #include "imaging/Imaging.h"
 #include "imaging/Palette.h"
 #include "imaging/formats/GifLzw.h"
@@ -62,10 +63,6 @@ std::string Format(const char* fmt, auto... args) {
   std::string s(size_t(std::max(n, 0)), '\0');
   std::snprintf(s.data(), s.size() + 1, fmt, args...);
   return s;
-}
-
-uint16_t Le16(const uint8_t* p) {
-  return uint16_t(p[0] | p[1] << 8);
 }
 
 void PutLe16(std::vector<uint8_t>& out, int value) {
@@ -163,8 +160,8 @@ class TGifReader {
     stream_.ReadExact(header, sizeof(header), "the GIF header");
     const uint8_t* lsd = header + kHeaderSize;
     TLogicalScreen screen;
-    screen.Width = Le16(lsd);
-    screen.Height = Le16(lsd + 2);
+    screen.Width = Get16(lsd);
+    screen.Height = Get16(lsd + 2);
     screen.BackgroundIndex = lsd[5];
     // Frames of size 0 take the screen's size, so a screen without pixels leaves nothing
     // that could be shown.
@@ -238,10 +235,10 @@ class TGifReader {
   void ReadImage(const TLogicalScreen& screen, TGifFrame& frame) {
     uint8_t descriptor[kImageDescriptorSize];
     stream_.ReadExact(descriptor, sizeof(descriptor), "a GIF image descriptor");
-    frame.Left = Le16(descriptor);
-    frame.Top = Le16(descriptor + 2);
-    const int32_t storedWidth = Le16(descriptor + 4);
-    const int32_t storedHeight = Le16(descriptor + 6);
+    frame.Left = Get16(descriptor);
+    frame.Top = Get16(descriptor + 2);
+    const int32_t storedWidth = Get16(descriptor + 4);
+    const int32_t storedHeight = Get16(descriptor + 6);
     const uint8_t packed = descriptor[8];
 
     std::array<TPixel32, 256> localTable{};

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/ByteOrder.h"
 #include "imaging/Imaging.h"
 #include "imaging/formats/TargaFormatPrivate.h"
 
@@ -15,26 +16,6 @@ namespace pixolan::imaging {
 namespace {
 
 using F = TImageFormatId;
-
-uint16_t Get16(const uint8_t* p) {
-  return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-
-[[noreturn]] __attribute__((format(printf, 1, 2))) void Fail(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof(text), format, args);
-  va_end(args);
-  RaiseImaging(text);
-}
 
 // What the alpha (attribute) bits of the pixels or map entries mean.
 enum class TAlphaKind {
@@ -126,7 +107,7 @@ void DecodeRunLength(const uint8_t* data, size_t size, uint8_t* out, size_t pixe
   size_t pos = 0;
   size_t filled = 0;
   const auto need = [&](size_t bytes) {
-    if (size - pos < bytes) Fail("TGA run-length data is truncated.");
+    if (size - pos < bytes) RaiseImagingFormat("TGA run-length data is truncated.");
   };
   while (filled < pixels) {
     need(1);
@@ -228,7 +209,7 @@ F FormatOf(uint8_t kind, uint32_t depth) {
     default:
       break;
   }
-  Fail("Unsupported TGA pixel depth %u for image type %u.", depth, kind);
+  RaiseImagingFormat("Unsupported TGA pixel depth %u for image type %u.", depth, kind);
 }
 
 // Run-length encodes one row: runs of two or more equal pixels become run packets, the
@@ -295,23 +276,25 @@ bool TTargaFileFormat::ReadImages(TIOHandle& handle, TDynImageDataArray& images,
   const uint8_t type = h[tga::kImageType];
   const uint8_t kind = type & ~tga::kRleFlag;
   const bool rle = (type & tga::kRleFlag) != 0;
-  if (kind == tga::kNoImage) Fail("TGA file holds no image data (image type %u).", type);
+  if (kind == tga::kNoImage)
+    RaiseImagingFormat("TGA file holds no image data (image type %u).", type);
   if (kind > tga::kGray || (type & ~(tga::kRleFlag | 3)) != 0)
-    Fail("Unsupported TGA image type %u.", type);
+    RaiseImagingFormat("Unsupported TGA image type %u.", type);
   const uint8_t mapType = h[tga::kColorMapType];
-  if (mapType > 1) Fail("Invalid TGA color map type %u.", mapType);
+  if (mapType > 1) RaiseImagingFormat("Invalid TGA color map type %u.", mapType);
   const int32_t width = Get16(h + tga::kWidth);
   const int32_t height = Get16(h + tga::kHeight);
-  if (width == 0 || height == 0) Fail("Invalid TGA image size %dx%d.", width, height);
+  if (width == 0 || height == 0) RaiseImagingFormat("Invalid TGA image size %dx%d.", width, height);
   const uint32_t depth = h[tga::kPixelDepth];
   const F format = FormatOf(kind, depth);
   const uint32_t mapFirst = Get16(h + tga::kColorMapFirst);
   const uint32_t mapLength = mapType ? Get16(h + tga::kColorMapLength) : 0;
   const uint32_t entryBits = h[tga::kColorMapEntrySize];
   if (kind == tga::kColorMapped) {
-    if (mapType != 1 || mapLength == 0) Fail("Color-mapped TGA file without color map.");
+    if (mapType != 1 || mapLength == 0)
+      RaiseImagingFormat("Color-mapped TGA file without color map.");
     if (entryBits != 15 && entryBits != 16 && entryBits != 24 && entryBits != 32)
-      Fail("Unsupported TGA color map entry size %u.", entryBits);
+      RaiseImagingFormat("Unsupported TGA color map entry size %u.", entryBits);
   }
 
   const TAlphaKind alpha = AlphaKindOf(ReadAttributeType(stream, start, fileSize));
@@ -320,7 +303,7 @@ bool TTargaFileFormat::ReadImages(TIOHandle& handle, TDynImageDataArray& images,
   const int64_t mapStart = tga::kHeaderSize + int64_t(h[tga::kIdLength]);
   const int64_t mapBytes = int64_t(mapLength) * ((entryBits + 7) / 8);
   const int64_t dataStart = mapStart + mapBytes;
-  if (dataStart > fileSize) Fail("TGA file is truncated before its pixel data.");
+  if (dataStart > fileSize) RaiseImagingFormat("TGA file is truncated before its pixel data.");
   std::vector<uint8_t> map;
   if (kind == tga::kColorMapped) {
     map.resize(size_t(mapBytes));
@@ -335,12 +318,13 @@ bool TTargaFileFormat::ReadImages(TIOHandle& handle, TDynImageDataArray& images,
   // and no packet (at least 1 + bpp bytes) gives more than 128 pixels.
   if (rle ? pixels > available / int64_t(1 + bpp) * tga::kMaxPacketPixels
           : pixels * int64_t(bpp) > available)
-    Fail("TGA pixel data is truncated: %dx%d pixels need more than the %lld bytes present.", width,
-         height, (long long)available);
+    RaiseImagingFormat(
+        "TGA pixel data is truncated: %dx%d pixels need more than the %lld bytes present.", width,
+        height, (long long)available);
 
   TImageData image;
   if (!ImageCreate(width, height, format, image))
-    Fail("Cannot create a %dx%d image.", width, height);
+    RaiseImagingFormat("Cannot create a %dx%d image.", width, height);
   stream.Seek(start + dataStart, TSeekOrigin::Begin);
   if (rle) {
     // A valid stream never needs more than one header byte per pixel on top of the pixels.
@@ -383,8 +367,8 @@ bool TTargaFileFormat::WriteImages(TIOHandle& handle, TImageSpan images,
   if (!writable) return false;
   const TImageData& image = writable.Image();
   if (image.Width > 0xFFFF || image.Height > 0xFFFF)
-    Fail("A %dx%d image is too large for a TGA file (at most 65535 pixels a side).", image.Width,
-         image.Height);
+    RaiseImagingFormat("A %dx%d image is too large for a TGA file (at most 65535 pixels a side).",
+                       image.Width, image.Height);
   const TFormatDescriptor& d = *GetFormatDescriptor(image.Format);
   const size_t bpp = size_t(d.BytesPerPixel);
   const bool rle = UseRLE.load() != 0;
