@@ -6,18 +6,11 @@
 #include <string>
 
 #include "imaging/Imaging.h"
+#include "imaging/MessageText.h"
 
 namespace pixolan::imaging {
 
-namespace {
-
-std::string PointerText(const void* p) {
-  char text[32];
-  std::snprintf(text, sizeof(text), "%016" PRIXPTR, reinterpret_cast<uintptr_t>(p));
-  return text;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TBitmap32::TBitmap32(int32_t width, int32_t height) {
   SetSize(width, height);

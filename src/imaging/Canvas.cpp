@@ -11,16 +11,11 @@
 
 #include "imaging/CanvasInternal.h"
 #include "imaging/Imaging.h"
+#include "imaging/MessageText.h"
 
 namespace pixolan::imaging {
 
 namespace {
-
-std::string PointerText(const void* p) {
-  char text[32];
-  std::snprintf(text, sizeof(text), "%016" PRIXPTR, reinterpret_cast<uintptr_t>(p));
-  return text;
-}
 
 TPixelFP ToFloat(TPixel32 c) {
   return {c.B * kInv255, c.G * kInv255, c.R * kInv255, c.A * kInv255};

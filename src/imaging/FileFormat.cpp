@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "imaging/Imaging.h"
+#include "imaging/MessageText.h"
 #include "imaging/Options.h"
 
 namespace pixolan::imaging {
@@ -18,18 +19,6 @@ namespace pixolan::imaging {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Format(const char* fmt, auto... args) {
-  const int n = std::snprintf(nullptr, 0, fmt, args...);
-  std::string s(size_t(std::max(n, 0)), '\0');
-  std::snprintf(s.data(), s.size() + 1, fmt, args...);
-  return s;
-}
-
-// Addresses in messages are written as the rest of the engine writes them.
-std::string PointerText(const void* p) {
-  return Format("%016" PRIXPTR, reinterpret_cast<uintptr_t>(p));
-}
 
 char UpperAscii(char c) {
   return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
@@ -59,7 +48,7 @@ class TAtomicFile {
     std::random_device random;
     // O_EXCL creation makes a clash with another writer fail instead of sharing the file.
     for (int attempt = 0;; ++attempt) {
-      temp_ = folder / Format(".pixolan-%08x%08x.tmp", random(), random());
+      temp_ = folder / FormatText(".pixolan-%08x%08x.tmp", random(), random());
       try {
         stream_ = std::make_unique<TFileStream>(temp_.string(), TFileMode::CreateNew);
         break;
@@ -147,7 +136,8 @@ bool MatchesFileNameMask(std::string_view fileName, std::string_view mask) {
 
 std::string SeriesFileName(const std::string& fileName, int32_t index) {
   const fs::path path(fileName);
-  const fs::path name = path.stem().string() + Format("%.3d", index) + path.extension().string();
+  const fs::path name =
+      path.stem().string() + FormatText("%.3d", index) + path.extension().string();
   return (path.has_parent_path() ? path.parent_path() / name : name).string();
 }
 
@@ -162,11 +152,11 @@ TImageFormatSet TImageFileFormat::WritableFormats() const {
 }
 
 bool TImageFileFormat::ReadImages(TIOHandle&, TDynImageDataArray&, bool) {
-  RaiseImaging(Format("Image Format \"%s\" does not support loading images.", Name.c_str()));
+  RaiseImaging(FormatText("Image Format \"%s\" does not support loading images.", Name.c_str()));
 }
 
 bool TImageFileFormat::WriteImages(TIOHandle&, TImageSpan, const TSaveSelection&) {
-  RaiseImaging(Format("Image Format \"%s\" does not support saving images.", Name.c_str()));
+  RaiseImaging(FormatText("Image Format \"%s\" does not support saving images.", Name.c_str()));
 }
 
 void TImageFileFormat::ConvertForWriting(TImageData&, const TFormatDescriptor&) const {}
@@ -234,14 +224,14 @@ bool TImageFileFormat::LoadFile(const std::string& fileName, TDynImageDataArray&
   if (!CanRead) return false;
   try {
     TIOHandle handle = TFileIO::OpenRead(fileName);
-    return LoadFromHandle(
-        handle, images, onlyFirst,
-        Format("File \"%s\" is not valid image in \"%s\" format.", fileName.c_str(), Name.c_str()));
+    return LoadFromHandle(handle, images, onlyFirst,
+                          FormatText("File \"%s\" is not valid image in \"%s\" format.",
+                                     fileName.c_str(), Name.c_str()));
   } catch (...) {
     // Partly read images are of no use to anyone.
     ImageArrayFree(images);
-    RaiseImaging(Format("Error while loading images from file \"%s\" (file format: %s).",
-                        fileName.c_str(), MainExtension().c_str()));
+    RaiseImaging(FormatText("Error while loading images from file \"%s\" (file format: %s).",
+                            fileName.c_str(), MainExtension().c_str()));
   }
 }
 
@@ -254,8 +244,8 @@ bool TImageFileFormat::LoadStream(TStream& stream, TDynImageDataArray& images, b
     TIOHandle handle = TStreamIO::OpenRead(stream);
     const bool loaded =
         LoadFromHandle(handle, images, onlyFirst,
-                       Format("Stream %s does not contain valid image in \"%s\" format.",
-                              streamText.c_str(), Name.c_str()));
+                       FormatText("Stream %s does not contain valid image in \"%s\" format.",
+                                  streamText.c_str(), Name.c_str()));
     if (!loaded) stream.Seek(*start, TSeekOrigin::Begin);
     return loaded;
   } catch (...) {
@@ -265,8 +255,8 @@ bool TImageFileFormat::LoadStream(TStream& stream, TDynImageDataArray& images, b
     } catch (...) {
       // The load error below is the one worth reporting.
     }
-    RaiseImaging(Format("Error while loading images from stream %s (file format: %s).",
-                        streamText.c_str(), MainExtension().c_str()));
+    RaiseImaging(FormatText("Error while loading images from stream %s (file format: %s).",
+                            streamText.c_str(), MainExtension().c_str()));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "imaging/Imaging.h"
+#include "imaging/MessageText.h"
 #include "imaging/Palette.h"
 #include "imaging/ResampleInternal.h"
 
@@ -15,13 +16,6 @@ namespace pixolan::imaging {
 namespace {
 
 using F = TImageFormatId;
-
-std::string Format(const char* fmt, auto... args) {
-  const int n = std::snprintf(nullptr, 0, fmt, args...);
-  std::string s(size_t(std::max(n, 0)), '\0');
-  std::snprintf(s.data(), s.size() + 1, fmt, args...);
-  return s;
-}
 
 int32_t Saturate(int64_t v) {
   return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
@@ -336,9 +330,9 @@ bool ImageFillRect(TImageData& image, int32_t x, int32_t y, int32_t width, int32
       for (int32_t r = 1; r < height; ++r) std::memcpy(PixelAt(target, x, y + r), first, rowBytes);
     });
   } catch (const std::exception&) {
-    RaiseImaging(
-        Format("Error while filling rectangle X:%d Y:%d W:%d H:%d in image ", x, y, width, height) +
-        ImageDescribe(image));
+    RaiseImaging(FormatText("Error while filling rectangle X:%d Y:%d W:%d H:%d in image ", x, y,
+                            width, height) +
+                 ImageDescribe(image));
   }
   return true;
 }
@@ -370,9 +364,10 @@ bool ImageReplaceColor(TImageData& image, int32_t x, int32_t y, int32_t width, i
       }
     });
   } catch (const std::exception&) {
-    RaiseImaging(Format("Error while replacing colors in rectangle X:%d Y:%d W:%d H:%d of image ",
-                        x, y, width, height) +
-                 ImageDescribe(image));
+    RaiseImaging(
+        FormatText("Error while replacing colors in rectangle X:%d Y:%d W:%d H:%d of image ", x, y,
+                   width, height) +
+        ImageDescribe(image));
   }
   return true;
 }
@@ -452,8 +447,8 @@ bool ImageRotateRightAngle(TImageData& image, int32_t angle) {
       target = std::move(rotated);
     });
   } catch (const std::exception&) {
-    RaiseImaging(
-        Format("Error while rotating image %s by %d degrees", ImageDescribe(image).c_str(), angle));
+    RaiseImaging(FormatText("Error while rotating image %s by %d degrees",
+                            ImageDescribe(image).c_str(), angle));
   }
   return true;
 }

@@ -6,22 +6,12 @@
 #include <exception>
 
 #include "imaging/Imaging.h"
+#include "imaging/MessageText.h"
 #include "imaging/Palette.h"
 
 namespace pixolan::imaging {
 
 namespace {
-
-std::string Format(const char* fmt, auto... args) {
-  const int n = std::snprintf(nullptr, 0, fmt, args...);
-  std::string s(size_t(std::max(n, 0)), '\0');
-  std::snprintf(s.data(), s.size() + 1, fmt, args...);
-  return s;
-}
-
-std::string PointerText(const void* p) {
-  return Format("%016" PRIXPTR, reinterpret_cast<uintptr_t>(p));
-}
 
 // Whole number with thousands separators, as sizes are shown in messages.
 std::string GroupedNumber(int64_t v) {
@@ -63,7 +53,7 @@ void CheckPixelAccess(const TImageData& image, int32_t x, int32_t y, const TForm
   if (d->IsCompressed)
     throw EImagingError("Pixel access needs a decompressed image. " + ImageDescribe(image));
   if (x < 0 || y < 0 || x >= image.Width || y >= image.Height)
-    throw EImagingError(Format("Pixel %d,%d lies outside the image. ", x, y) +
+    throw EImagingError(FormatText("Pixel %d,%d lies outside the image. ", x, y) +
                         ImageDescribe(image));
 }
 
@@ -121,12 +111,12 @@ bool ImageCreate(int32_t width, int32_t height, TImageFormatId format, TImageDat
     if (!d) throw EImagingError("Format has no descriptor.");
     ImageFree(image);
     if (int64_t(width) * height > kMaxImagePixels)
-      throw EImagingError(Format("%" PRId64 " pixels exceed the limit of %" PRId64 " pixels.",
-                                 int64_t(width) * height, kMaxImagePixels));
+      throw EImagingError(FormatText("%" PRId64 " pixels exceed the limit of %" PRId64 " pixels.",
+                                     int64_t(width) * height, kMaxImagePixels));
     const int64_t size = d->ByteSize(resolved, width, height);
     if (size > INT32_MAX)
       throw EImagingError(
-          Format("%" PRId64 " bytes exceed the limit of %d bytes.", size, INT32_MAX));
+          FormatText("%" PRId64 " bytes exceed the limit of %d bytes.", size, INT32_MAX));
     if (size <= 0) return false;
     TImageData created;
     created.Width = width;
@@ -138,9 +128,9 @@ bool ImageCreate(int32_t width, int32_t height, TImageFormatId format, TImageDat
     image = std::move(created);
   } catch (const std::exception&) {
     RaiseImaging(
-        Format("Error while creating image data with params: Width=%d Height=%d "
-               "Format=%s.",
-               width, height, FormatName(resolved).c_str()));
+        FormatText("Error while creating image data with params: Width=%d Height=%d "
+                   "Format=%s.",
+                   width, height, FormatName(resolved).c_str()));
   }
   return ImageIsValid(image);
 }

@@ -9,17 +9,14 @@
 #include <utility>
 
 #include "imaging/Imaging.h"
+#include "imaging/MessageText.h"
 
 namespace pixolan::imaging {
 namespace {
 
 // format holds "@%s" for the address, printed as the engine prints every address.
 [[noreturn]] void RaisePaletteError(const char* format, const void* palette, int32_t entries) {
-  char address[32];
-  std::snprintf(address, sizeof(address), "%016" PRIXPTR, reinterpret_cast<uintptr_t>(palette));
-  char text[160];
-  std::snprintf(text, sizeof(text), format, address, int(entries));
-  RaiseImaging(text);
+  RaiseImaging(FormatText(format, PointerText(palette).c_str(), int(entries)));
 }
 
 // Largest sum of four absolute byte differences; an entry this far away is no match at all.

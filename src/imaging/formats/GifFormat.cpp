@@ -12,6 +12,7 @@
 
 #include "imaging/ByteOrder.h"
 #include "imaging/Imaging.h"
+#include "imaging/MessageText.h"
 #include "imaging/Palette.h"
 #include "imaging/formats/GifLzw.h"
 
@@ -58,13 +59,6 @@ constexpr uint8_t kWriteImagePacked = 0x87;   // local table of 256 entries, not
 constexpr int kWriteMinCodeSize = 8;
 constexpr size_t kMaxSubBlockSize = 255;
 
-std::string Format(const char* fmt, auto... args) {
-  const int n = std::snprintf(nullptr, 0, fmt, args...);
-  std::string s(size_t(std::max(n, 0)), '\0');
-  std::snprintf(s.data(), s.size() + 1, fmt, args...);
-  return s;
-}
-
 void PutLe16(std::vector<uint8_t>& out, int value) {
   out.push_back(uint8_t(value));
   out.push_back(uint8_t(value >> 8));
@@ -79,7 +73,7 @@ class TLoadBudget {
  public:
   void Take(int64_t bytes) {
     if (bytes > kMaxLoadBytes - used_)
-      throw EImagingError(Format(
+      throw EImagingError(FormatText(
           "The GIF images need more than %" PRId64 " bytes of memory together.", kMaxLoadBytes));
     used_ += bytes;
   }
@@ -167,7 +161,7 @@ class TGifReader {
     // that could be shown.
     if (screen.Width == 0 || screen.Height == 0)
       throw EImagingError(
-          Format("The GIF logical screen has no pixels (%dx%d).", screen.Width, screen.Height));
+          FormatText("The GIF logical screen has no pixels (%dx%d).", screen.Width, screen.Height));
     if (lsd[4] & kColorTableFlag) {
       globalTableSize_ = 2 << (lsd[4] & kColorTableSizeMask);
       ReadColorTable(globalTable_, globalTableSize_, "the GIF global color table");
@@ -268,11 +262,11 @@ class TGifReader {
     // pixels it can fill; a frame beyond that is refused before anything is allocated.
     const int64_t codes = int64_t(data.size()) * 8 / (minCodeSize + 1) + 1;
     if (int64_t(width) * height > codes * kGifLzwMaxStringLength)
-      throw EImagingError(Format("%zu bytes of GIF image data cannot fill a %dx%d frame.",
-                                 data.size(), width, height));
+      throw EImagingError(FormatText("%zu bytes of GIF image data cannot fill a %dx%d frame.",
+                                     data.size(), width, height));
     budget_.Take(int64_t(width) * height + 256 * int64_t(sizeof(TPixel32)));
     if (!ImageCreate(width, height, TImageFormatId::Index8, frame.Image))
-      throw EImagingError(Format("Cannot create a %dx%d GIF frame.", width, height));
+      throw EImagingError(FormatText("Cannot create a %dx%d GIF frame.", width, height));
 
     int colorCount = 256;
     TPixel32* palette = frame.Image.palette();
@@ -301,8 +295,8 @@ class TGifReader {
       const size_t n = decoder->Read(row.data(), row.size());
       for (size_t i = 0; i < n; ++i)
         if (row[i] >= colorCount)
-          throw EImagingError(Format("GIF pixel index %d lies beyond the %d-entry color table.",
-                                     int(row[i]), colorCount));
+          throw EImagingError(FormatText("GIF pixel index %d lies beyond the %d-entry color table.",
+                                         int(row[i]), colorCount));
       const int64_t y = interlaced ? InterlacedRow(r, dataHeight) : r;
       if (y < image.Height)
         std::memcpy(image.bits() + y * image.Width, row.data(), std::min(n, keep));
@@ -462,9 +456,9 @@ bool TGIFFileFormat::ReadImages(TIOHandle& handle, TDynImageDataArray& images, b
   TGifReader reader(handle, budget);
   const TLogicalScreen screen = reader.ReadScreen();
   if (animated && int64_t(screen.Width) * screen.Height > kMaxImagePixels)
-    throw EImagingError(
-        Format("The GIF logical screen of %dx%d pixels exceeds the limit of %" PRId64 " pixels.",
-               screen.Width, screen.Height, kMaxImagePixels));
+    throw EImagingError(FormatText(
+        "The GIF logical screen of %dx%d pixels exceeds the limit of %" PRId64 " pixels.",
+        screen.Width, screen.Height, kMaxImagePixels));
 
   std::vector<TGifFrame> frames;
   for (;;) {
@@ -498,8 +492,8 @@ bool TGIFFileFormat::WriteImages(TIOHandle& handle, TImageSpan images,
   for (int32_t i = selection.SaveFirst; i <= selection.SaveLast; ++i) {
     const TImageData& image = images[size_t(i)];
     if (image.Width > kMaxDimension || image.Height > kMaxDimension)
-      throw EImagingError(Format("A GIF image cannot be larger than %dx%d pixels. %s",
-                                 kMaxDimension, kMaxDimension, ImageDescribe(image).c_str()));
+      throw EImagingError(FormatText("A GIF image cannot be larger than %dx%d pixels. %s",
+                                     kMaxDimension, kMaxDimension, ImageDescribe(image).c_str()));
     screenWidth = std::max(screenWidth, image.Width);
     screenHeight = std::max(screenHeight, image.Height);
   }

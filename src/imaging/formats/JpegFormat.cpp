@@ -1,5 +1,7 @@
 #include "imaging/formats/JpegFormat.h"
 
+#include "imaging/MessageText.h"
+
 // clang-format off
 #include <cstdio>   // jpeglib.h needs FILE and size_t first
 #include <jpeglib.h>
@@ -28,13 +30,6 @@ using F = TImageFormatId;
 constexpr size_t kIOBufferSize = 65536;
 // Rows handed to libjpeg per call.
 constexpr JDIMENSION kRowBatch = 16;
-
-std::string Format(const char* fmt, auto... args) {
-  const int n = std::snprintf(nullptr, 0, fmt, args...);
-  std::string s(size_t(std::max(n, 0)), '\0');
-  std::snprintf(s.data(), s.size() + 1, fmt, args...);
-  return s;
-}
 
 // ---- Per-call state reached from libjpeg's callbacks --------------------------------
 //
@@ -109,7 +104,8 @@ using TStep = void (*)(void* data);
 }
 
 [[noreturn]] void RaiseLibraryError(const TJpegSession& session) {
-  const std::string message = Format("JPEG Error: %d (%s)", session.ErrorCode, session.ErrorText);
+  const std::string message =
+      FormatText("JPEG Error: %d (%s)", session.ErrorCode, session.ErrorText);
   if (session.StreamError) {
     // The stream's own message tells more than "Input file read error".
     try {
@@ -490,8 +486,8 @@ bool TJpegFileFormat::ReadJpeg(TStream& stream, TDynImageDataArray& images) {
 
   const JDIMENSION width = info.image_width, height = info.image_height;
   if (int64_t(width) * int64_t(height) > kMaxImagePixels)
-    RaiseImaging(Format("JPEG image of %u x %u pixels exceeds the limit of %lld pixels.", width,
-                        height, static_cast<long long>(kMaxImagePixels)));
+    RaiseImaging(FormatText("JPEG image of %u x %u pixels exceeds the limit of %lld pixels.", width,
+                            height, static_cast<long long>(kMaxImagePixels)));
 
   TImageFormatId format = F::Unknown;
   TDecodeJob job;
@@ -520,10 +516,10 @@ bool TJpegFileFormat::ReadJpeg(TStream& stream, TDynImageDataArray& images) {
     const int64_t needed = CoefficientMemory(info);
     if (needed > kMaxJpegLibraryMemory)
       RaiseImaging(
-          Format("JPEG image of %u x %u pixels needs %lld MiB of decoder memory, more "
-                 "than the limit of %lld MiB.",
-                 width, height, static_cast<long long>(needed >> 20),
-                 static_cast<long long>(kMaxJpegLibraryMemory >> 20)));
+          FormatText("JPEG image of %u x %u pixels needs %lld MiB of decoder memory, more "
+                     "than the limit of %lld MiB.",
+                     width, height, static_cast<long long>(needed >> 20),
+                     static_cast<long long>(kMaxJpegLibraryMemory >> 20)));
   }
   // A header can claim a large image in a few bytes; Huffman-coded data cannot be
   // shorter than one bit per block, so such a claim is refused before allocating.
@@ -531,9 +527,9 @@ bool TJpegFileFormat::ReadJpeg(TStream& stream, TDynImageDataArray& images) {
     const int64_t needed = MinimumHuffmanData(info), left = decoder.Remaining();
     if (left < needed)
       RaiseImaging(
-          Format("JPEG data ends early: an image of %u x %u pixels needs at least "
-                 "%lld bytes of coded data, the file has %lld.",
-                 width, height, static_cast<long long>(needed), static_cast<long long>(left)));
+          FormatText("JPEG data ends early: an image of %u x %u pixels needs at least "
+                     "%lld bytes of coded data, the file has %lld.",
+                     width, height, static_cast<long long>(needed), static_cast<long long>(left)));
   }
 
   TImageData image;
@@ -546,10 +542,10 @@ bool TJpegFileFormat::ReadJpeg(TStream& stream, TDynImageDataArray& images) {
   decoder.Run(DecodeStep, &job);
   if (job.Mismatch)
     RaiseImaging(
-        Format("JPEG decoder delivered %u x %u pixels of %d components instead of "
-               "%u x %u of %d.",
-               info.output_width, info.output_height, info.output_components, width, height,
-               job.Components));
+        FormatText("JPEG decoder delivered %u x %u pixels of %d components instead of "
+                   "%u x %u of %d.",
+                   info.output_width, info.output_height, info.output_components, width, height,
+                   job.Components));
   decoder.ReturnUnreadInput();
   images.push_back(std::move(image));
   return true;
