@@ -8,15 +8,6 @@ namespace pixolan::config {
 
 namespace {
 
-// Engine option ids the output settings set.
-constexpr int32_t kOptionJpegQuality = 10;
-constexpr int32_t kOptionJpegProgressive = 11;
-constexpr int32_t kOptionMngQuality = 32;
-constexpr int32_t kOptionMngProgressive = 33;
-constexpr int32_t kOptionJngQuality = 43;
-constexpr int32_t kOptionJngProgressive = 44;
-constexpr int32_t kOptionPsdSaveAsLayer = 70;
-
 using core::ActionId;
 using core::TOverlayPosition;
 using core::TOverlaySize;
@@ -262,13 +253,13 @@ void AusgabeWerteSetzen(const SettingsStore& store) {
   // The handlers bind these options when they are created; ids of handlers this build
   // lacks are not bound, and setting them does nothing.
   imaging::RegisterBuiltinFormats();
-  imaging::EngineSetOption(kOptionJpegQuality, *quality);
-  imaging::EngineSetOption(kOptionJngQuality, *quality);
-  imaging::EngineSetOption(kOptionMngQuality, *quality);
-  imaging::EngineSetOption(kOptionJpegProgressive, progressive);
-  imaging::EngineSetOption(kOptionJngProgressive, progressive);
-  imaging::EngineSetOption(kOptionMngProgressive, progressive);
-  imaging::EngineSetOption(kOptionPsdSaveAsLayer, layers);
+  imaging::EngineSetOption(imaging::kOptionJpegQuality, *quality);
+  imaging::EngineSetOption(imaging::kOptionJngQuality, *quality);
+  imaging::EngineSetOption(imaging::kOptionMngQuality, *quality);
+  imaging::EngineSetOption(imaging::kOptionJpegProgressive, progressive);
+  imaging::EngineSetOption(imaging::kOptionJngProgressive, progressive);
+  imaging::EngineSetOption(imaging::kOptionMngProgressive, progressive);
+  imaging::EngineSetOption(imaging::kOptionPsdSaveAsLayer, layers);
 }
 
 }  // namespace pixolan::config

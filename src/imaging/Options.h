@@ -16,6 +16,17 @@ namespace pixolan::imaging {
 // EngineGetOption's answer for an id that is not bound.
 inline constexpr int32_t OptionInvalid = -2147483647;
 
+// Ids the handlers bind; an id whose handler this build lacks stays unbound.
+inline constexpr int32_t kOptionJpegQuality = 10;      // 1..100, anything else becomes 90
+inline constexpr int32_t kOptionJpegProgressive = 11;  // bool
+inline constexpr int32_t kOptionBitmapRLE = 12;        // bool, default on
+inline constexpr int32_t kOptionTargaRLE = 13;         // bool, default off
+inline constexpr int32_t kOptionMngQuality = 32;       // as JPEG quality
+inline constexpr int32_t kOptionMngProgressive = 33;   // bool
+inline constexpr int32_t kOptionJngQuality = 43;       // as JPEG quality
+inline constexpr int32_t kOptionJngProgressive = 44;   // bool
+inline constexpr int32_t kOptionPsdSaveAsLayer = 70;   // bool, default on
+
 // Ids the engine binds itself.
 inline constexpr int32_t kOptionColorReductionMask = 128;  // clamped to 0..255, default 255
 inline constexpr int32_t kOptionLoadOverrideFormat = 129;  // format every loaded image gets

@@ -5,11 +5,9 @@
 #include <cstdint>
 
 #include "imaging/FileFormat.h"
+#include "imaging/Options.h"
 
 namespace pixolan::imaging {
-
-// Option id of TBitmapFileFormat::UseRLE.
-inline constexpr int32_t kOptionBitmapRLE = 12;
 
 // Reads OS/2 1.x and 2.x and Windows 3 to 5 bitmaps with 1, 2, 4, 8, 16, 24 and 32 bits per
 // pixel, uncompressed, RLE4, RLE8, OS/2 RLE24 and bit fields (also with an alpha mask).

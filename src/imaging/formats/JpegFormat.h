@@ -8,12 +8,9 @@
 #include "imaging/FileFormat.h"
 #include "imaging/ImagingIO.h"
 #include "imaging/ImagingTypes.h"
+#include "imaging/Options.h"
 
 namespace pixolan::imaging {
-
-// Engine option ids of the JPEG handler.
-inline constexpr int32_t kOptionJpegQuality = 10;      // 1..100, anything else becomes 90
-inline constexpr int32_t kOptionJpegProgressive = 11;  // bool
 
 inline constexpr int32_t kDefaultJpegQuality = 90;
 

@@ -5,11 +5,9 @@
 #include <cstdint>
 
 #include "imaging/FileFormat.h"
+#include "imaging/Options.h"
 
 namespace pixolan::imaging {
-
-// Option id of TTargaFileFormat::UseRLE.
-inline constexpr int32_t kOptionTargaRLE = 13;
 
 // Reads raw and run-length encoded Targa files of every origin, turned upright:
 // color-mapped (8-bit indices, 15/16/24/32-bit map entries, any first-entry index) →
