@@ -118,32 +118,7 @@ const std::map<std::string, std::string> kRefusedSuiteFiles = {
 };
 
 TEST(BmpConformance, EverySuiteFileLoadsOrIsRefusedWithAnError) {
-  const std::map<std::string, std::string> invalid = InvalidExpectations();
-  const std::vector<fs::path> files = CorpusFiles("bmp/bmpsuite", ".bmp");
-  ASSERT_GE(files.size(), 91u);
-  std::map<std::string, std::string> refused;
-  for (const fs::path& file : files) {
-    const std::string name = CorpusName(file);
-    TDynImageDataArray images;
-    try {
-      const bool loaded = Bmp().LoadFile(file.string(), images, true);
-      EXPECT_TRUE(loaded) << name << ": load returned false without an error";
-      if (loaded) {
-        ASSERT_EQ(images.size(), 1u) << name;
-        EXPECT_TRUE(ImageIsValid(images[0])) << name;
-      }
-    } catch (const EImagingError& e) {
-      refused[name] = e.what();
-    }
-    const auto expectation = invalid.find(name);
-    if (expectation != invalid.end() && expectation->second == "reject") {
-      EXPECT_TRUE(refused.count(name)) << name << " must be refused";
-    }
-  }
-  for (const auto& [name, why] : kRefusedSuiteFiles)
-    EXPECT_TRUE(refused.count(name)) << name << " should be refused (" << why << ")";
-  for (const auto& [name, message] : refused)
-    EXPECT_TRUE(kRefusedSuiteFiles.count(name)) << name << " was refused: " << message;
+  ExpectCorpusLoadsOrIsRefused(Bmp(), "bmp/bmpsuite", ".bmp", 91, kRefusedSuiteFiles);
 }
 
 // Bitmap and the suite's rendering of how it should look.

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/FileFormat.h"
 #include "imaging/Imaging.h"
 
 namespace pixolan::imaging::test {
@@ -243,6 +244,40 @@ inline std::vector<fs::path> CorpusFiles(const std::string& folder, const std::s
 
 inline std::string CorpusName(const fs::path& file) {
   return fs::relative(file, TestDataDir()).string();
+}
+
+// Loads every corpus file of a folder with one handler. A file either loads as one valid
+// image or is refused with an EImagingError; files INVALID.tsv marks "reject" must be
+// refused, and the refused ones must be exactly `expectedRefusals` (name -> why).
+inline void ExpectCorpusLoadsOrIsRefused(
+    TImageFileFormat& handler, const std::string& folder, const std::string& ext,
+    size_t minimumFiles, const std::map<std::string, std::string>& expectedRefusals) {
+  const std::map<std::string, std::string> invalid = InvalidExpectations();
+  const std::vector<fs::path> files = CorpusFiles(folder, ext);
+  ASSERT_GE(files.size(), minimumFiles);
+  std::map<std::string, std::string> refused;
+  for (const fs::path& file : files) {
+    const std::string name = CorpusName(file);
+    TDynImageDataArray images;
+    try {
+      const bool loaded = handler.LoadFile(file.string(), images, true);
+      EXPECT_TRUE(loaded) << name << ": load returned false without an error";
+      if (loaded) {
+        ASSERT_EQ(images.size(), 1u) << name;
+        EXPECT_TRUE(ImageIsValid(images[0])) << name;
+      }
+    } catch (const EImagingError& e) {
+      refused[name] = e.what();
+    }
+    const auto expectation = invalid.find(name);
+    if (expectation != invalid.end() && expectation->second == "reject") {
+      EXPECT_TRUE(refused.count(name)) << name << " must be refused";
+    }
+  }
+  for (const auto& [name, why] : expectedRefusals)
+    EXPECT_TRUE(refused.count(name)) << name << " should be refused (" << why << ")";
+  for (const auto& [name, message] : refused)
+    EXPECT_TRUE(expectedRefusals.count(name)) << name << " was refused: " << message;
 }
 
 }  // namespace pixolan::imaging::test
