@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "ExternalOracles.h"
 #include "imaging/Imaging.h"
 #include "imaging/Options.h"
 #include "imaging/Registry.h"
@@ -32,36 +33,14 @@ namespace {
 namespace fs = std::filesystem;
 using F = TImageFormatId;
 using TBytes = std::vector<uint8_t>;
+using test::Quote;
+using test::ReadFileBytes;
+using test::TTempDir;
+using test::WriteFileBytes;
 
 const fs::path kSuite = fs::path(PIXOLAN_TESTDATA_DIR) / "jpeg" / "jpegsuite";
 
 // ---- Helpers ------------------------------------------------------------------------
-
-class TTempDir {
- public:
-  TTempDir() {
-    std::string pattern = (fs::temp_directory_path() / "pixolan-jpeg-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-  fs::path operator/(const std::string& name) const { return path_ / name; }
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-std::string Quote(const fs::path& p) {
-  std::string out = "'";
-  for (const char c : p.string()) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 int RunShell(const std::string& command) {
   const int status = std::system(command.c_str());
@@ -75,18 +54,8 @@ void RequireTools(std::initializer_list<const char*> tools) {
         << tool << " is missing (scripts/install-deps.sh installs it)";
 }
 
-TBytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const TBytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
 std::string ReadText(const fs::path& path) {
-  const TBytes bytes = ReadFile(path);
+  const TBytes bytes = ReadFileBytes(path);
   std::string text(bytes.begin(), bytes.end());
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;
@@ -99,7 +68,7 @@ struct TPnm {
 };
 
 std::optional<TPnm> ReadPnm(const fs::path& path) {
-  const TBytes data = ReadFile(path);
+  const TBytes data = ReadFileBytes(path);
   size_t pos = 0;
   const auto token = [&]() -> std::string {
     while (pos < data.size()) {
@@ -306,7 +275,7 @@ TEST(JpegFormat, RegisteredUnderEveryExtension) {
 
   TTempDir dir;
   const TImageData photo = MakePhoto(20, 10, F::R8G8B8);
-  WriteFile(dir / "photo.dat", SaveJpegBytes(photo));
+  WriteFileBytes(dir / "photo.dat", SaveJpegBytes(photo));
   EXPECT_EQ(DetectFileFormat((dir / "photo.dat").string()), "jpg");
   TImageData loaded;
   ASSERT_TRUE(ImageLoadFile((dir / "photo.dat").string(), loaded));
@@ -368,7 +337,7 @@ TEST(JpegConformance, CorpusMatchesDjpegOrFailsAsItDoes) {
              << " 2>/dev/null\n";
   }
   const std::string scriptText = script.str();
-  WriteFile(dir / "refs.sh", TBytes(scriptText.begin(), scriptText.end()));
+  WriteFileBytes(dir / "refs.sh", TBytes(scriptText.begin(), scriptText.end()));
   ASSERT_EQ(RunShell("sh " + Quote(dir / "refs.sh")), 0);
 
   std::map<std::string, int> tally;
@@ -420,7 +389,7 @@ TEST(JpegConformance, CorpusMatchesDjpegOrFailsAsItDoes) {
       }
       case F::A8R8G8B8: {
         ASSERT_EQ(reference->Channels, 3);
-        const TBytes ink = ReadFile(base + ".cmyk");
+        const TBytes ink = ReadFileBytes(base + ".cmyk");
         ASSERT_EQ(ink.size(), pixels * 4);
         size_t formulaMisses = 0, djpegMisses = 0;
         for (size_t k = 0; k < pixels; ++k) {
@@ -539,7 +508,7 @@ TEST_F(JpegWrite, EqualsCjpegOfTheWrittenPixels) {
                        (c.Progressive ? " -progressive" : "") + " " + Quote(dir / "in.pnm") + " >" +
                        Quote(dir / "ref.jpg")),
               0);
-    EXPECT_TRUE(ours == ReadFile(dir / "ref.jpg"));
+    EXPECT_TRUE(ours == ReadFileBytes(dir / "ref.jpg"));
 
     const auto segments = Segments(ours);
     const auto frame = std::find_if(segments.begin(), segments.end(), [](const auto& s) {
@@ -648,7 +617,7 @@ TEST(JpegRead, TruncatedAndGarbageInputGiveClearErrors) {
   EngineSetOption(kOptionJpegProgressive, 1);
   const TBytes progressive = SaveJpegBytes(photo);
   EnginePopOptions();
-  const TBytes arithmetic = ReadFile(kSuite / "extended_arithmetic" / "32x32x8_ycbcr.jpg");
+  const TBytes arithmetic = ReadFileBytes(kSuite / "extended_arithmetic" / "32x32x8_ycbcr.jpg");
   ASSERT_FALSE(arithmetic.empty());
 
   const auto cut = [](const TBytes& b, size_t n) { return TBytes(b.begin(), b.begin() + n); };
@@ -726,7 +695,7 @@ TEST(JpegRead, OversizedClaimsAreRefusedBeforeAllocating) {
   };
   const TBytes baseline = SaveJpegBytes(MakePhoto(32, 32, F::R8G8B8));
   const TBytes arithmetic =
-      ReadFile(kSuite / "progressive_arithmetic" / "32x32x8_ycbcr_interleaved.jpg");
+      ReadFileBytes(kSuite / "progressive_arithmetic" / "32x32x8_ycbcr_interleaved.jpg");
   ASSERT_FALSE(arithmetic.empty());
   const struct {
     const char* Name;
