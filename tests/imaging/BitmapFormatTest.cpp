@@ -738,12 +738,7 @@ TImageData WriterImage(const TWriterCase& c) {
   for (size_t i = 0; i + 2 * d.BytesPerPixel < bytes.size(); i += 5 * d.BytesPerPixel)
     std::copy_n(bytes.begin() + i, d.BytesPerPixel, bytes.begin() + i + d.BytesPerPixel);
   TImageData image = MakeImage(c.Width, height, c.Format, bytes);
-  if (image.palette()) {
-    const std::vector<uint8_t> colors = RandomBytes(256 * 3, 5);
-    for (int i = 0; i < 256; ++i)
-      image.palette()[i] = {colors[size_t(i) * 3], colors[size_t(i) * 3 + 1],
-                            colors[size_t(i) * 3 + 2], 255};
-  }
+  FillRandomOpaquePalette(image, 5);
   return image;
 }
 

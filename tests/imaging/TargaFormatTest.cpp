@@ -622,12 +622,7 @@ TImageData WriterImage(const TWriterCase& c) {
   for (size_t i = 0; i + 2 * bpp < bytes.size(); i += 4 * bpp)
     std::copy_n(bytes.begin() + i, bpp, bytes.begin() + i + bpp);
   TImageData image = MakeImage(c.Width, height, c.Format, bytes);
-  if (image.palette()) {
-    const std::vector<uint8_t> colors = RandomBytes(256 * 3, 8);
-    for (int i = 0; i < 256; ++i)
-      image.palette()[i] = {colors[size_t(i) * 3], colors[size_t(i) * 3 + 1],
-                            colors[size_t(i) * 3 + 2], 255};
-  }
+  FillRandomOpaquePalette(image, 8);
   return image;
 }
 

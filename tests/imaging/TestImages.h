@@ -30,4 +30,13 @@ inline std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
   return bytes;
 }
 
+// Fills the palette of an indexed image (if it has one) with random opaque colors.
+inline void FillRandomOpaquePalette(TImageData& image, uint32_t seed) {
+  if (!image.palette()) return;
+  const std::vector<uint8_t> colors = RandomBytes(256 * 3, seed);
+  for (int i = 0; i < 256; ++i)
+    image.palette()[i] = {colors[size_t(i) * 3], colors[size_t(i) * 3 + 1],
+                          colors[size_t(i) * 3 + 2], 255};
+}
+
 }  // namespace pixolan::imaging::test
