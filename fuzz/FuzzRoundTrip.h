@@ -36,10 +36,7 @@ inline std::vector<uint8_t> Colors(const TImageData& image) {
 // to the same size and colors.
 template <class T>
 int DecodeWriteAndReadBack(const uint8_t* data, size_t size, int32_t optionId) {
-  static T* const handler = [] {
-    RegisterBuiltinFormats();
-    return FindFileFormatByClass<T>();
-  }();
+  static T* const handler = FindFileFormatByClass<T>();
   const bool option = size > 0 && (data[size - 1] & 1);
 
   TMemoryBlockStream stream(data, int64_t(size));

@@ -33,10 +33,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static TGIFFileFormat* const gif = [] {
-    RegisterBuiltinFormats();
-    return FindFileFormatByClass<TGIFFileFormat>();
-  }();
+  static TGIFFileFormat* const gif = FindFileFormatByClass<TGIFFileFormat>();
   const uint8_t knob = size > 0 ? data[size - 1] : 0;
   const bool onlyFirst = knob & 1;
   const bool animated = (knob & 2) == 0;

@@ -37,10 +37,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static TJpegFileFormat* const jpeg = [] {
-    RegisterBuiltinFormats();
-    return FindFileFormatByClass<TJpegFileFormat>();
-  }();
+  static TJpegFileFormat* const jpeg = FindFileFormatByClass<TJpegFileFormat>();
   if (ClaimsLargeImage(data, size)) return 0;
 
   TMemoryBlockStream stream(data, int64_t(size));

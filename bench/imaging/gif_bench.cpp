@@ -44,7 +44,6 @@ BENCHMARK(BM_LzwDecode)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The program's path: an A8R8G8B8 image saved as GIF (quantized) and loaded as composed frame.
 void BM_SaveAndLoadArgb(benchmark::State& state) {
-  RegisterBuiltinFormats();
   TGIFFileFormat& gif = *FindFileFormatByClass<TGIFFileFormat>();
   TImageData image;
   ImageCreate(kSide, kSide, TImageFormatId::A8R8G8B8, image);

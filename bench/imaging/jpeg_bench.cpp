@@ -78,7 +78,6 @@ std::vector<uint8_t> DecodeWithLibrary(jpeg_decompress_struct& info, int& width,
 
 const TCorpus& Corpus() {
   static const TCorpus corpus = [] {
-    RegisterBuiltinFormats();
     TCorpus c;
     c.Path = MakeSourceFile();
     std::ifstream in(c.Path, std::ios::binary);

@@ -2,17 +2,19 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+#include <filesystem>
 #include <sstream>
+
+#include "platform/AsciiCase.h"
 
 namespace pixolan::cli {
 
 namespace {
 
 // "png", ".png", "*.png" and "keep" name the output format; the result is the extension
-// without dot, empty for "keep".
+// without dot, or "keep".
 std::string OutputExtensionOf(std::string_view value) {
-  if (value == "keep") return {};
+  if (value == "keep") return "keep";
   if (value.starts_with("*")) value.remove_prefix(1);
   if (value.starts_with(".")) value.remove_prefix(1);
   if (value.empty() || value.find_first_of("/\\*?.") != std::string_view::npos)
@@ -22,10 +24,7 @@ std::string OutputExtensionOf(std::string_view value) {
 }
 
 bool IsConfigurationPath(std::string_view path) {
-  if (path.size() < 4) return false;
-  std::string extension(path.substr(path.size() - 4));
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".pxc";
+  return platform::EndsWithIgnoreAsciiCase(path, ".pxc");
 }
 
 void AddPath(TCliArguments& arguments, std::string_view path) {
@@ -35,7 +34,18 @@ void AddPath(TCliArguments& arguments, std::string_view path) {
     arguments.Paths.emplace_back(path);
 }
 
-const std::array<TCliOption, 13> kOptions = {{
+// A folder pattern that names a folder relative to the current one: the run needs an
+// absolute folder, and a configuration saved from these settings must mean the same
+// folder wherever it is loaded. Patterns built on the source's folder or the home folder
+// are left as they are.
+std::string FolderPatternOf(std::string_view value) {
+  if (value.starts_with('/') || value.starts_with('\\') || value.starts_with('~') ||
+      value.starts_with('%') || value.starts_with('<'))
+    return std::string(value);
+  return (std::filesystem::current_path() / value).lexically_normal().string();
+}
+
+const std::array<TCliOption, 15> kOptions = {{
     {'c', "config", "FILE", "load a configuration or profile (repeatable, in order)",
      [](TCliArguments& a, std::string_view v) {
        if (v.empty()) throw TUsageError("the configuration file name must not be empty");
@@ -63,16 +73,25 @@ const std::array<TCliOption, 13> kOptions = {{
          throw TUsageError(std::string("--lang takes 'de' or 'en', not '").append(v).append("'"));
        a.Language = v == "de" ? "de" : "en";
      }},
-    {'o', "output", "FOLDER", "write the results into FOLDER (created when missing)",
+    {'o', "output", "PATTERN",
+     "folder pattern of the results (out_ordner): a folder, %folder%/sub, or <keep> for the "
+     "source's folder; created when missing",
      [](TCliArguments& a, std::string_view v) {
        if (v.empty()) throw TUsageError("the output folder must not be empty");
-       a.OutputFolder = v;
+       a.OutputFolder = FolderPatternOf(v);
      }},
-    {'f', "format", "EXT", "output format: png, .png, *.png or keep (the source's own)",
+    {'n', "name", "PATTERN",
+     "name pattern of the results (out_name): %name%, %num%, %0num%, %abs%, %width%, "
+     "%height% or <keep>",
      [](TCliArguments& a, std::string_view v) {
-       a.OutputExtension = OutputExtensionOf(v);
-       a.OutputFormatGiven = true;
+       if (v.empty()) throw TUsageError("the name pattern must not be empty");
+       a.NamePattern = v;
      }},
+    {'f', "format", "EXT",
+     "output format (out_format): png, .png, *.png or keep (the source's own)",
+     [](TCliArguments& a, std::string_view v) { a.OutputFormat = OutputExtensionOf(v); }},
+    {'\0', "overwrite-original", "", "write each result over its source (out_overwrite)",
+     [](TCliArguments& a, std::string_view) { a.OverwriteOriginal = true; }},
     {'\0', "existing", "overwrite|skip", "what to do when a result already exists (skip)",
      [](TCliArguments& a, std::string_view v) {
        if (v != "overwrite" && v != "skip")
@@ -194,10 +213,11 @@ std::string CliHelpText() {
     help << "  " << left[i] << std::string(width - left[i].size() + 2, ' ') << kOptions[i].Help
          << "\n";
   help << "\n"
-       << "Each PATH is an image file; it is loaded (its format is detected from the content),\n"
-       << "and saved into the output folder under its own base name in the output format.\n"
-       << "A file that fails is reported and the others go on. A PATH ending in .pxc is a\n"
-       << "configuration, loaded in order with those of -c; --set applies after them.\n"
+       << "Each PATH is an image file; it is loaded (its format is detected from the content)\n"
+       << "and saved under the output folder, name and format patterns. A file that fails is\n"
+       << "reported and the others go on. A PATH ending in .pxc is a configuration, loaded in\n"
+       << "order with those of -c. -o, -n, -f and --overwrite-original set the stored settings\n"
+       << "they name, after the configurations; --set applies after them.\n"
        << "--set takes a control's name as configurations store it, e.g. act_size=1; a name\n"
        << "that only another window's control has as well means the main window's, the\n"
        << "others take their section, e.g. EASB.ScrollBar1=80.\n"

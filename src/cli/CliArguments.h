@@ -2,6 +2,7 @@
 #pragma once
 
 #include <exception>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,11 +18,15 @@ struct TCliArguments {
   bool ListFormats = false;
   bool Quiet = false;
   bool Verbose = false;
-  // -o: folder of the results; empty = the current folder.
-  std::string OutputFolder;
-  // -f: extension of the results without dot; empty = keep each source's own format.
-  std::string OutputExtension;
-  bool OutputFormatGiven = false;
+  // Shorthands for stored settings, written into the store after the configurations and
+  // before --set. -o: the folder pattern, made absolute when it is a relative folder.
+  std::optional<std::string> OutputFolder;
+  // -n: the name pattern.
+  std::optional<std::string> NamePattern;
+  // -f: the extension of the output format without dot, or "keep".
+  std::optional<std::string> OutputFormat;
+  // --overwrite-original.
+  bool OverwriteOriginal = false;
   // --existing: what to do with results that already exist ("skip" unless told).
   std::string Existing = "skip";
   // Image files to convert.

@@ -10,8 +10,11 @@
 #include "config/ConfigurationFile.h"
 #include "config/JobSettings.h"
 #include "config/SettingsStore.h"
-#include "core/BatchConversion.h"
+#include "config/StoreLanguage.h"
+#include "core/BatchRun.h"
+#include "core/OutputPath.h"
 #include "imaging/Registry.h"
+#include "platform/AsciiCase.h"
 
 #ifndef PIXOLAN_VERSION
 #error "PIXOLAN_VERSION is defined by the build"
@@ -34,11 +37,12 @@ void PrintUsageError(std::ostream& err, const std::string& message) {
       << "Try '" << kProgram << " --help' for more information.\n";
 }
 
-// Tells the user about each file of a run: failures and skips on err, every file with -v.
-class TConsoleReporter final : public core::TBatchReporter {
+// Tells the user about each file of a run (failures and skips on err, every file with -v)
+// and answers the overwrite question with the --existing policy.
+class TConsoleFrontEnd final : public core::TBatchFrontEnd {
  public:
-  TConsoleReporter(std::ostream& out, std::ostream& err, bool quiet, bool verbose)
-      : out_(out), err_(err), quiet_(quiet), verbose_(verbose) {}
+  TConsoleFrontEnd(std::ostream& out, std::ostream& err, bool quiet, bool verbose, bool overwrite)
+      : out_(out), err_(err), quiet_(quiet), verbose_(verbose), overwrite_(overwrite) {}
 
   void FileStarted(size_t, size_t, const std::string&) override {}
 
@@ -57,15 +61,104 @@ class TConsoleReporter final : public core::TBatchReporter {
     }
   }
 
+  core::TOverwriteAnswer AskOverwrite(const std::string&) override {
+    return overwrite_ ? core::TOverwriteAnswer::YesForAll : core::TOverwriteAnswer::NoForAll;
+  }
+
  private:
   std::ostream& out_;
   std::ostream& err_;
-  bool quiet_, verbose_;
+  bool quiet_, verbose_, overwrite_;
 };
 
-// Loads the configurations in order, then applies the --set values in order, each as the
-// user would change the control. Raises TUsageError for a configuration that does not
-// exist and for a name or value the store does not take.
+// The mask part of an out_format item: "*.png - Portable Network Graphics" gives "*.png".
+std::string_view MaskOf(std::string_view item) {
+  return item.substr(0, item.find(" - "));
+}
+
+// The out_format item for an extension: the first item (the source's own format) for
+// "keep", else the item whose mask is "*.EXT", in the store's language.
+std::string OutputFormatItem(const config::SettingsStore& store, const std::string& extension) {
+  const config::TSettingEntry& entry = store.Entry(store.IndexOf("PBCB", "out_format"));
+  const std::vector<std::string> items = config::ComboItems(entry, store.Language());
+  if (extension == "keep") return items.front();
+  std::string valid = "keep";
+  for (const std::string& item : items) {
+    if (core::IsKeepText(item)) continue;
+    const std::string_view mask = MaskOf(item);
+    if (platform::EqualsIgnoreAsciiCase(mask, "*." + extension)) return item;
+    valid.append(", ").append(mask.substr(2));
+  }
+  throw TUsageError("-f: no output format '" + extension + "'; choose one of: " + valid);
+}
+
+// The flags that are shorthands for stored settings, written as the user would set them.
+void ApplyShorthands(const TCliArguments& arguments, config::SettingsStore& store) {
+  if (arguments.OutputFolder)
+    store.SetValueText(store.IndexOf("PBCB", "out_ordner"), *arguments.OutputFolder);
+  if (arguments.NamePattern)
+    store.SetValueText(store.IndexOf("PBCB", "out_name"), *arguments.NamePattern);
+  if (arguments.OutputFormat)
+    store.SetValueText(store.IndexOf("PBCB", "out_format"),
+                       OutputFormatItem(store, *arguments.OutputFormat));
+  if (arguments.OverwriteOriginal) store.SetChecked(store.IndexOf("PBRB", "out_overwrite"), true);
+}
+
+// What a refused run tells the user, by catalogue key.
+std::string RefusalText(const core::TRunRefusal& refusal) {
+  if (refusal.Key == "ordnerfalsch")
+    return "the output folder '" + refusal.Argument +
+           "' is not a folder to save files in (give an absolute folder, or <keep>)";
+  if (refusal.Key == "keinordner") return "no output folder given (-o FOLDER)";
+  return "no name pattern given (-n PATTERN)";
+}
+
+void PrintSettings(const config::SettingsStore& store, std::ostream& out) {
+  for (size_t i = 0; i < store.Count(); ++i)
+    out << store.Entry(i).QualifiedName() << '=' << store.ValueText(i) << '\n';
+}
+
+// Runs the batch with the store's snapshot; the settings are checked before the first file.
+int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, std::ostream& out,
+                 std::ostream& err) {
+  core::TRunSettings settings;
+  try {
+    settings = config::TakeRunSettings(store);
+  } catch (const config::EOutputSettingsError& e) {
+    err << kProgram << ": " << e.what() << "\n";
+    return kExitUsage;
+  }
+  if (const std::optional<core::TRunRefusal> refusal =
+          core::CheckOutputSettings(settings.Conversion)) {
+    PrintUsageError(err, RefusalText(*refusal));
+    return kExitUsage;
+  }
+  const std::string& format = settings.Conversion.Format;
+  if (!settings.Conversion.OverwriteOriginal && !core::IsKeepText(format)) {
+    const std::string mask(MaskOf(format));
+    const imaging::TImageFileFormat* handler = imaging::FindFileFormatByFileName(mask);
+    if (!handler || !handler->CanWrite) {
+      PrintUsageError(err,
+                      "no image format saves " + mask.substr(1) + " files (see --list-formats)");
+      return kExitUsage;
+    }
+  }
+  TConsoleFrontEnd frontEnd(out, err, arguments.Quiet, arguments.Verbose,
+                            arguments.Existing == "overwrite");
+  // The run works on full paths, as the input list holds them: the source's folder is
+  // where "<keep>" and "%folder%" put the results.
+  std::vector<std::string> sources;
+  for (const std::string& path : arguments.Paths)
+    sources.push_back(std::filesystem::absolute(path).lexically_normal().string());
+  const core::TBatchResult result = core::RunBatch(settings, sources, frontEnd);
+  if (!arguments.Quiet)
+    out << result.Converted << " converted, " << result.Skipped << " skipped, " << result.Failed
+        << " failed\n";
+  return result.Failed > 0 ? kExitFailed : kExitOk;
+}
+
+}  // namespace
+
 void ApplySettings(const TCliArguments& arguments, config::SettingsStore& store) {
   for (const std::string& path : arguments.Configurations) {
     std::error_code error;
@@ -75,6 +168,7 @@ void ApplySettings(const TCliArguments& arguments, config::SettingsStore& store)
     config::KonfigurationLaden(store, path, config::TLoadOrigin::StartUp,
                                config::TScreenSize::Unlimited());
   }
+  ApplyShorthands(arguments, store);
   for (const auto& [name, value] : arguments.Settings) {
     try {
       store.SetValueText(store.Resolve(name), value);
@@ -87,28 +181,6 @@ void ApplySettings(const TCliArguments& arguments, config::SettingsStore& store)
   // A --set into the order list may leave it without some action.
   if (!arguments.Settings.empty()) config::ReihenFolgeFestlegen(store);
 }
-
-void PrintSettings(const config::SettingsStore& store, std::ostream& out) {
-  for (size_t i = 0; i < store.Count(); ++i)
-    out << store.Entry(i).QualifiedName() << '=' << store.ValueText(i) << '\n';
-}
-
-int ConvertFiles(const TCliArguments& arguments, std::ostream& out, std::ostream& err) {
-  core::TBatchJob job;
-  job.Sources = arguments.Paths;
-  job.OutputFolder = arguments.OutputFolder;
-  job.OutputExtension = arguments.OutputExtension;
-  job.Existing = arguments.Existing == "overwrite" ? core::TExistingFilePolicy::Overwrite
-                                                   : core::TExistingFilePolicy::Skip;
-  TConsoleReporter reporter(out, err, arguments.Quiet, arguments.Verbose);
-  const core::TBatchResult result = core::RunBatch(job, reporter);
-  if (!arguments.Quiet)
-    out << result.Converted << " converted, " << result.Skipped << " skipped, " << result.Failed
-        << " failed\n";
-  return result.Failed > 0 ? kExitFailed : kExitOk;
-}
-
-}  // namespace
 
 void PrintFormatList(std::ostream& out, std::span<imaging::TImageFileFormat* const> formats) {
   if (formats.empty()) {
@@ -171,32 +243,10 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
         PrintUsageError(err, "no paths given");
         return kExitUsage;
       }
-      if (arguments.OutputFolder.empty()) {
-        PrintUsageError(err, "no output folder given (-o FOLDER)");
-        return kExitUsage;
-      }
-      if (arguments.OutputFormatGiven && !arguments.OutputExtension.empty()) {
-        imaging::RegisterBuiltinFormats();
-        const imaging::TImageFileFormat* format =
-            imaging::FindFileFormatByExt(arguments.OutputExtension);
-        if (!format || !format->CanWrite) {
-          PrintUsageError(err, "no image format saves ." + arguments.OutputExtension +
-                                   " files (see --list-formats)");
-          return kExitUsage;
-        }
-      }
-      // The output settings window's quality, progressive coding and PSD layers.
-      try {
-        config::AusgabeWerteSetzen(store);
-      } catch (const config::EOutputSettingsError& e) {
-        err << kProgram << ": " << e.what() << "\n";
-        return kExitUsage;
-      }
-      return ConvertFiles(arguments, out, err);
+      return ConvertFiles(arguments, store, out, err);
     }
     if (arguments.Version) out << kProgram << " " << PIXOLAN_VERSION << "\n";
     if (arguments.ListFormats) {
-      imaging::RegisterBuiltinFormats();
       const std::vector<imaging::TImageFileFormat*> formats = imaging::FileFormats();
       PrintFormatList(out, formats);
     }

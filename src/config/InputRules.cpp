@@ -4,7 +4,7 @@
 #include <string>
 
 #include "config/StoreLanguage.h"
-#include "core/ConversionSettings.h"
+#include "core/ValueText.h"
 
 namespace pixolan::config {
 

@@ -1,8 +1,7 @@
 #include "config/JobSettings.h"
 
 #include "config/StoreDefinition.h"
-#include "imaging/Options.h"
-#include "imaging/Registry.h"
+#include "core/ValueText.h"
 
 namespace pixolan::config {
 
@@ -244,22 +243,24 @@ void KonvertierWerteSetzen(SettingsStore& store, core::ConversionSettings& setti
   settings.DeleteOriginal = w.Checked("out_deleteoriginal");
 }
 
-void AusgabeWerteSetzen(const SettingsStore& store) {
+core::TSaveSettings SaveSettingsOf(const SettingsStore& store) {
   const std::string& qualityText = store.Text("EACB", "out_quality");
   const std::optional<int32_t> quality = core::ParseIntegerText(qualityText);
   if (!quality) throw EOutputSettingsError(QualityMessage(store.Language(), qualityText));
-  const int32_t progressive = store.Checked("EACH", "progressivaktiv") ? 1 : 0;
-  const int32_t layers = store.Checked("EACH", "psdlayers") ? 1 : 0;
-  // The handlers bind these options when they are created; ids of handlers this build
-  // lacks are not bound, and setting them does nothing.
-  imaging::RegisterBuiltinFormats();
-  imaging::EngineSetOption(imaging::kOptionJpegQuality, *quality);
-  imaging::EngineSetOption(imaging::kOptionJngQuality, *quality);
-  imaging::EngineSetOption(imaging::kOptionMngQuality, *quality);
-  imaging::EngineSetOption(imaging::kOptionJpegProgressive, progressive);
-  imaging::EngineSetOption(imaging::kOptionJngProgressive, progressive);
-  imaging::EngineSetOption(imaging::kOptionMngProgressive, progressive);
-  imaging::EngineSetOption(imaging::kOptionPsdSaveAsLayer, layers);
+  return {.Quality = *quality,
+          .Progressive = store.Checked("EACH", "progressivaktiv"),
+          .PsdLayers = store.Checked("EACH", "psdlayers")};
+}
+
+void AusgabeWerteSetzen(const SettingsStore& store) {
+  core::ApplySaveSettings(SaveSettingsOf(store));
+}
+
+core::TRunSettings TakeRunSettings(SettingsStore& store) {
+  core::TRunSettings settings;
+  settings.Save = SaveSettingsOf(store);
+  KonvertierWerteSetzen(store, settings.Conversion);
+  return settings;
 }
 
 }  // namespace pixolan::config

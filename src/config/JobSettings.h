@@ -7,6 +7,7 @@
 
 #include "config/SettingsStore.h"
 #include "core/ConversionSettings.h"
+#include "core/RunSettings.h"
 
 namespace pixolan::config {
 
@@ -39,10 +40,19 @@ TActionSteps ReihenFolgeFestlegen(SettingsStore& store);
 // leaves settings.ResizeFilter as it was.
 void KonvertierWerteSetzen(SettingsStore& store, core::ConversionSettings& settings);
 
-// Sets the engine's output options from the output settings window: the quality for JPEG,
-// JNG and MNG, progressive coding for the same three and PSD layers. A quality that is
-// not a whole number raises EOutputSettingsError, with a message in the store's
-// language, before any option is set.
+// The output settings window: the quality for JPEG, JNG and MNG, progressive coding for the
+// same three and PSD layers. A quality that is not a whole number raises
+// EOutputSettingsError, with a message in the store's language.
+core::TSaveSettings SaveSettingsOf(const SettingsStore& store);
+
+// Sets the engine's output options from the output settings window (SaveSettingsOf); a
+// quality that is not a whole number raises before any option is set.
 void AusgabeWerteSetzen(const SettingsStore& store);
+
+// The snapshot a run starts with: KonvertierWerteSetzen's settings and the output
+// settings window. Raises EOutputSettingsError, before anything changes, for a quality
+// that is not a whole number. Every front end starts its runs through this, so the run
+// sees the store and nothing else.
+core::TRunSettings TakeRunSettings(SettingsStore& store);
 
 }  // namespace pixolan::config

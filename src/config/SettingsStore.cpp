@@ -5,20 +5,15 @@
 
 #include "config/StoreDefinition.h"
 #include "config/StoreLanguage.h"
-#include "core/ConversionSettings.h"
+#include "platform/AsciiCase.h"
+#include "core/ValueText.h"
 
 namespace pixolan::config {
 
 namespace {
 
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return LowerAscii(x) == LowerAscii(y);
-         });
+  return platform::EqualsIgnoreAsciiCase(a, b);
 }
 
 // Integers as configuration files hold them: decimal with an optional "-", or up to eight

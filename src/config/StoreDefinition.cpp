@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "core/ConversionSettings.h"
+#include "core/ValueText.h"
 
 namespace pixolan::config::definition {
 

@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "core/ConversionSettings.h"
+#include "core/ValueText.h"
 
 namespace pixolan::config {
 

@@ -7,12 +7,12 @@
 
 namespace pixolan::core {
 
-// Fills image with the first image of the file at path, converted to A8R8G8B8. The format
-// is detected from the content, not the name. False when no handler recognises the file
-// (image untouched) or when the handler fails or returns nothing; then, when error is
-// given, it receives the reason.
-bool LoadSourceImage(const std::string& path, imaging::TImageData& image,
-                     std::string* error = nullptr);
+// Fills image with the first image of the file at path (the first page or frame of a
+// multi-image file), converted to A8R8G8B8. The format is detected from the content, not
+// the name, and the file is opened once. False, with image untouched, when no handler
+// recognises the file; a file a handler recognises but cannot read raises EImagingError
+// "Error while loading images from file ..." with the handler's reason.
+bool LoadSourceImage(const std::string& path, imaging::TImageData& image);
 
 // Writes image to path in the format the path's extension names. False, with nothing
 // written, when no handler saves that extension or the image is invalid. The file appears

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
-#include "imaging/MessageText.h"
 
 namespace pixolan::imaging {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "imaging/CanvasInternal.h"
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
-#include "imaging/MessageText.h"
 
 namespace pixolan::imaging {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/ConvertInternal.h"
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
 #include "imaging/NearestResample.h"
 #include "imaging/Options.h"

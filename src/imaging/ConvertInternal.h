@@ -16,8 +16,8 @@ void ConvertPixelsGeneric(const uint8_t* src, const TFormatDescriptor& srcFormat
 
 // The fast paths for the 8-bit formats; false when the pair has none.
 bool ConvertPixelsFast(const uint8_t* src, const TFormatDescriptor& srcFormat,
-                       const TPixel32* srcPalette, uint8_t* dst,
-                       const TFormatDescriptor& dstFormat, int64_t count);
+                       const TPixel32* srcPalette, uint8_t* dst, const TFormatDescriptor& dstFormat,
+                       int64_t count);
 
 // Gray of three bytes with the gray weights, rounded half to even.
 uint8_t GrayOfBytes(uint8_t r, uint8_t g, uint8_t b);

@@ -10,19 +10,16 @@
 #include <random>
 #include <system_error>
 
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
-#include "imaging/MessageText.h"
 #include "imaging/Options.h"
+#include "platform/AsciiCase.h"
 
 namespace pixolan::imaging {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-char UpperAscii(char c) {
-  return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-}
 
 std::string_view Trim(std::string_view s) {
   const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -127,7 +124,7 @@ bool MatchesFileNameMask(std::string_view fileName, std::string_view mask) {
       else if (c == '?')
         cur[j] = next[j + 1];
       else
-        cur[j] = UpperAscii(c) == UpperAscii(name[i]) && next[j + 1];
+        cur[j] = platform::UpperAscii(c) == platform::UpperAscii(name[i]) && next[j + 1];
     }
     std::swap(cur, next);
   }
@@ -222,8 +219,21 @@ bool TImageFileFormat::LoadFromHandle(TIOHandle& handle, TDynImageDataArray& ima
 bool TImageFileFormat::LoadFile(const std::string& fileName, TDynImageDataArray& images,
                                 bool onlyFirst) {
   if (!CanRead) return false;
+  std::optional<TIOHandle> handle;
   try {
-    TIOHandle handle = TFileIO::OpenRead(fileName);
+    handle.emplace(TFileIO::OpenRead(fileName));
+  } catch (...) {
+    ImageArrayFree(images);
+    RaiseImaging(FormatText("Error while loading images from file \"%s\" (file format: %s).",
+                            fileName.c_str(), MainExtension().c_str()));
+  }
+  return LoadFile(*handle, fileName, images, onlyFirst);
+}
+
+bool TImageFileFormat::LoadFile(TIOHandle& handle, const std::string& fileName,
+                                TDynImageDataArray& images, bool onlyFirst) {
+  if (!CanRead) return false;
+  try {
     return LoadFromHandle(handle, images, onlyFirst,
                           FormatText("File \"%s\" is not valid image in \"%s\" format.",
                                      fileName.c_str(), Name.c_str()));

@@ -97,8 +97,14 @@ class TImageFileFormat {
 
   // Loads the images of a file into images (emptied first). False when the handler does
   // not load, nothing came back or an image is invalid; failures raise EImagingError
-  // "Error while loading images from file ...". Option 129 converts every loaded image.
+  // "Error while loading images from file ...". kOptionLoadOverrideFormat converts every loaded
+  // image.
   bool LoadFile(const std::string& fileName, TDynImageDataArray& images, bool onlyFirst);
+  // As LoadFile, reading from a handle the caller opened on fileName, from the handle's
+  // position: detection hands its open file on, so a source is opened once. The name is
+  // only used in messages.
+  bool LoadFile(TIOHandle& handle, const std::string& fileName, TDynImageDataArray& images,
+                bool onlyFirst);
   // As LoadFile, from the stream's current position; the position is restored when
   // loading fails.
   bool LoadStream(TStream& stream, TDynImageDataArray& images, bool onlyFirst);
@@ -113,9 +119,9 @@ class TImageFileFormat {
   // after another into the same stream.
   bool SaveStream(TStream& stream, TImageSpan images, bool onlyFirst);
 
-  // The image as the handler can write it: option 130 (when set) converts a clone to that
-  // format first; a format the handler does not write is converted by ConvertForWriting
-  // on a clone; otherwise the image itself is used.
+  // The image as the handler can write it: kOptionSaveOverrideFormat (when set) converts a clone to
+  // that format first; a format the handler does not write is converted by ConvertForWriting on a
+  // clone; otherwise the image itself is used.
   TWritableImage MakeWritableCopy(const TImageData& image) const;
 
   // First extension, or "" for a handler without masks.

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
-#include "imaging/MessageText.h"
 #include "imaging/Palette.h"
 #include "imaging/ResampleInternal.h"
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <exception>
 
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
-#include "imaging/MessageText.h"
 #include "imaging/Palette.h"
 
 namespace pixolan::imaging {
@@ -70,31 +70,6 @@ std::unique_ptr<uint8_t[]> AllocBits(size_t bytes) {
 
 std::unique_ptr<TPixel32[]> AllocPalette(size_t entries) {
   return std::make_unique<TPixel32[]>(entries);
-}
-
-std::string ComposeErrorMessage(const std::string& message) {
-  if (std::exception_ptr current = std::current_exception()) {
-    try {
-      std::rethrow_exception(current);
-    } catch (const std::exception& e) {
-      return message + " Exception Message: " + e.what();
-    } catch (...) {
-    }
-  }
-  return message;
-}
-
-void RaiseImaging(const std::string& message) {
-  throw EImagingError(ComposeErrorMessage(message));
-}
-
-void RaiseImagingFormat(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof(text), format, args);
-  va_end(args);
-  RaiseImaging(text);
 }
 
 void ImageInit(TImageData& image) {

@@ -35,11 +35,4 @@ void ImageSetPixelFP(TImageData& image, int32_t x, int32_t y, const TPixelFP& pi
 // The text error messages use to describe an image.
 std::string ImageDescribe(const TImageData& image);
 
-// Builds the message of an EImagingError: the operation's message, and when another
-// exception is being handled, " Exception Message: " and that exception's message.
-std::string ComposeErrorMessage(const std::string& message);
-[[noreturn]] void RaiseImaging(const std::string& message);
-// RaiseImaging with a printf-style message (at most 255 characters).
-[[noreturn]] __attribute__((format(printf, 1, 2))) void RaiseImagingFormat(const char* format, ...);
-
 }  // namespace pixolan::imaging

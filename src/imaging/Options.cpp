@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/Formats.h"
+#include "imaging/Registry.h"
 
 namespace pixolan::imaging {
 
@@ -133,19 +134,26 @@ bool UnregisterEngineOption(int32_t id, const std::atomic<int32_t>* variable) {
   return Registry().Unregister(id, variable);
 }
 
+// The handlers bind their options when the registry creates them, so every entry point
+// that reads or sets option values makes sure they exist: an option set before the first
+// load must reach its handler.
 bool EngineSetOption(int32_t id, int32_t value) {
+  detail::EnsureBuiltinFormats();
   return Registry().Set(id, value);
 }
 
 int32_t EngineGetOption(int32_t id) {
+  detail::EnsureBuiltinFormats();
   return Registry().Get(id);
 }
 
 bool EnginePushOptions() {
+  detail::EnsureBuiltinFormats();
   return Registry().Push();
 }
 
 bool EnginePopOptions() {
+  detail::EnsureBuiltinFormats();
   return Registry().Pop();
 }
 

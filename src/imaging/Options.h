@@ -21,11 +21,37 @@ inline constexpr int32_t kOptionJpegQuality = 10;      // 1..100, anything else 
 inline constexpr int32_t kOptionJpegProgressive = 11;  // bool
 inline constexpr int32_t kOptionBitmapRLE = 12;        // bool, default on
 inline constexpr int32_t kOptionTargaRLE = 13;         // bool, default off
-inline constexpr int32_t kOptionMngQuality = 32;       // as JPEG quality
-inline constexpr int32_t kOptionMngProgressive = 33;   // bool
-inline constexpr int32_t kOptionJngQuality = 43;       // as JPEG quality
-inline constexpr int32_t kOptionJngProgressive = 44;   // bool
-inline constexpr int32_t kOptionPsdSaveAsLayer = 70;   // bool, default on
+// DirectDraw surfaces: what the last load found, and what the next save writes. Cube map
+// and volume exclude each other (cube map wins); counts below 1 become 1.
+inline constexpr int32_t kOptionDdsLoadedCubeMap = 14;
+inline constexpr int32_t kOptionDdsLoadedVolume = 15;
+inline constexpr int32_t kOptionDdsLoadedMipMapCount = 16;
+inline constexpr int32_t kOptionDdsLoadedDepth = 17;
+inline constexpr int32_t kOptionDdsSaveCubeMap = 18;
+inline constexpr int32_t kOptionDdsSaveVolume = 19;
+inline constexpr int32_t kOptionDdsSaveMipMapCount = 20;
+inline constexpr int32_t kOptionDdsSaveDepth = 21;
+inline constexpr int32_t kOptionPngPreFilter = 25;         // 0..6, else 5
+inline constexpr int32_t kOptionPngCompressLevel = 26;     // 0..9, else 5
+inline constexpr int32_t kOptionMngLossyCompression = 28;  // bool
+inline constexpr int32_t kOptionMngLossyAlpha = 29;        // bool
+inline constexpr int32_t kOptionMngPreFilter = 30;         // as PNG
+inline constexpr int32_t kOptionMngCompressLevel = 31;     // as PNG
+inline constexpr int32_t kOptionMngQuality = 32;           // as JPEG quality
+inline constexpr int32_t kOptionMngProgressive = 33;       // bool
+inline constexpr int32_t kOptionJngLossyAlpha = 40;        // bool
+inline constexpr int32_t kOptionJngPreFilter = 41;         // as PNG
+inline constexpr int32_t kOptionJngCompressLevel = 42;     // as PNG
+inline constexpr int32_t kOptionJngQuality = 43;           // as JPEG quality
+inline constexpr int32_t kOptionJngProgressive = 44;       // bool
+inline constexpr int32_t kOptionPgmSaveBinary = 50;        // bool, default on
+inline constexpr int32_t kOptionPpmSaveBinary = 51;        // bool, default on
+inline constexpr int32_t kOptionJpeg2000Quality = 55;      // 1..100, else 80
+// Also asked for by GIF's LoadAnimated, which registers later and so keeps its default.
+inline constexpr int32_t kOptionJpeg2000CodeStreamOnly = 56;       // bool
+inline constexpr int32_t kOptionJpeg2000LosslessCompression = 57;  // bool
+inline constexpr int32_t kOptionTiffCompressionIndex = 65;         // 0..4, above 4 becomes 1 (LZW)
+inline constexpr int32_t kOptionPsdSaveAsLayer = 70;               // bool, default on
 
 // Ids the engine binds itself.
 inline constexpr int32_t kOptionColorReductionMask = 128;  // clamped to 0..255, default 255

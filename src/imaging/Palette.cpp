@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
-#include "imaging/MessageText.h"
 
 namespace pixolan::imaging {
 namespace {

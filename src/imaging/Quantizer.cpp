@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
 #include "imaging/Options.h"
 #include "imaging/QuantizerInternal.h"

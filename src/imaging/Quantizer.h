@@ -21,9 +21,9 @@ enum TQuantizerSteps : uint32_t {
 // Source: pixelCount pixels of sourceFormat (any ordinary, non-indexed format, read as
 // TPixel32). Indices: pixelCount indices of indexBytes (1, 2 or 4) bytes each. Palette:
 // N entries, filled with the box averages, then opaque black. mask is the reduction mask
-// (engine option 128). Working storage is per call, so runs may proceed in parallel; as
-// every call starts with an empty histogram, a step only has an effect together with the
-// steps before it (the program always passes kQuantAllSteps). Boxes are cut by median cut,
+// (engine option kOptionColorReductionMask). Working storage is per call, so runs may proceed in
+// parallel; as every call starts with an empty histogram, a step only has an effect together with
+// the steps before it (the program always passes kQuantAllSteps). Boxes are cut by median cut,
 // sorted by pixel count (largest first, equal counts in the order they were made) and each
 // pixel gets the index of the first box whose ranges hold it, else 0.
 // Raises EImagingError for a negative count, missing buffers, a source format without

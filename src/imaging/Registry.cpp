@@ -1,14 +1,13 @@
 #include "imaging/Registry.h"
 
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 
 #include "imaging/Imaging.h"
 #include "imaging/Options.h"
-#include "imaging/formats/BitmapFormat.h"
-#include "imaging/formats/GifFormat.h"
-#include "imaging/formats/JpegFormat.h"
-#include "imaging/formats/TargaFormat.h"
+#include "imaging/formats/BuiltinFormats.h"
+#include "platform/AsciiCase.h"
 
 namespace pixolan::imaging {
 
@@ -60,18 +59,28 @@ class THandlerRegistry {
   std::vector<TRegistryEntry> entries_;
 };
 
+// Set on the thread that creates the built-in handlers while it does: a handler's
+// constructor may look up the handlers created before it, and must then get the registry
+// as it stands instead of waiting for the creation it is part of.
+thread_local bool creatingBuiltins = false;
+
 THandlerRegistry& Handlers() {
   static THandlerRegistry registry;
-  return registry;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
+  static std::once_flag builtinsCreated;
+  if (!creatingBuiltins) {
+    std::call_once(builtinsCreated, [] {
+      creatingBuiltins = true;
+      try {
+        for (const TBuiltinFormat& builtin : BuiltinFormats())
+          registry.Register(builtin.Type, builtin.Create);
+      } catch (...) {
+        creatingBuiltins = false;
+        throw;
+      }
+      creatingBuiltins = false;
+    });
   }
-  return true;
+  return registry;
 }
 
 // Runs a handler's content probe from the start position. A probe that throws counts as
@@ -86,17 +95,25 @@ bool ProbeContent(TImageFileFormat& format, TIOHandle& handle, int64_t start) {
 }
 
 // The two passes of detection: handlers whose masks match the name first (skipped when
-// there is no name), then every handler.
-std::string Detect(TIOHandle& handle, std::string_view fileName, bool byName) {
+// there is no name), then every handler. The handle is left at the start position.
+TImageFileFormat* Detect(TIOHandle& handle, std::string_view fileName, bool byName) {
   const std::vector<TImageFileFormat*> formats = FileFormats();
   const int64_t start = handle.Tell();
+  TImageFileFormat* found = nullptr;
   if (byName)
     for (TImageFileFormat* format : formats)
-      if (format->MatchesFileName(fileName) && ProbeContent(*format, handle, start))
-        return format->MainExtension();
-  for (TImageFileFormat* format : formats)
-    if (ProbeContent(*format, handle, start)) return format->MainExtension();
-  return std::string();
+      if (format->MatchesFileName(fileName) && ProbeContent(*format, handle, start)) {
+        found = format;
+        break;
+      }
+  if (!found)
+    for (TImageFileFormat* format : formats)
+      if (ProbeContent(*format, handle, start)) {
+        found = format;
+        break;
+      }
+  handle.Seek(start, TSeekOrigin::Begin);
+  return found;
 }
 
 // Keeps the first image of a load and frees the rest.
@@ -119,35 +136,11 @@ TImageFileFormat* FindFileFormatByType(std::type_index type) {
   return Handlers().Find(type);
 }
 
-}  // namespace detail
-
-void RegisterBuiltinFormats() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    // The order below is the order of every search; detection relies on it (a handler
-    // with a weak probe must come after the ones it could mistake). Each handler family
-    // registers its classes here as it lands:
-    //   xpm:       TXPMFileFormat
-    //   pcx:       TPCXFileFormat
-    //   psd:       TPSDFileFormat
-    //   tiff:      TTiffFileFormat
-    //   jpeg2000:  TJpeg2000FileFormat
-    //   pnm:       TPBMFileFormat, TPGMFileFormat, TPPMFileFormat, TPAMFileFormat,
-    //              TPFMFileFormat
-    //   tga:       TTargaFileFormat
-    //   dds:       TDDSFileFormat
-    //   gif:       TGIFFileFormat
-    //   jpeg:      TJpegFileFormat
-    //   png_mng_jng: TPNGFileFormat, TMNGFileFormat, TJNGFileFormat
-    //   bmp:       TBitmapFileFormat
-    // JPEG 2000 registers before GIF so that option 56 binds to its CodeStreamOnly field.
-    Handlers();
-    RegisterFileFormat<TTargaFileFormat>();
-    RegisterFileFormat<TGIFFileFormat>();
-    RegisterFileFormat<TJpegFileFormat>();
-    RegisterFileFormat<TBitmapFileFormat>();
-  });
+void EnsureBuiltinFormats() {
+  Handlers();
 }
+
+}  // namespace detail
 
 std::vector<TImageFileFormat*> FileFormats() {
   return Handlers().All();
@@ -158,7 +151,7 @@ TImageFileFormat* FindFileFormatByExt(std::string_view ext) {
   if (ext.empty()) return nullptr;
   for (TImageFileFormat* format : FileFormats())
     for (const std::string& candidate : format->Extensions)
-      if (EqualsIgnoreCase(candidate, ext)) return format;
+      if (platform::EqualsIgnoreAsciiCase(candidate, ext)) return format;
   return nullptr;
 }
 
@@ -168,39 +161,47 @@ TImageFileFormat* FindFileFormatByFileName(std::string_view fileName) {
   return nullptr;
 }
 
-std::string DetectFileFormat(const std::string& fileName) {
+TImageFileFormat* DetectFileFormat(const std::string& fileName) {
   try {
     TIOHandle handle = TFileIO::OpenRead(fileName);
     return Detect(handle, fileName, true);
   } catch (const std::exception&) {
-    return std::string();
+    return nullptr;
   }
 }
 
-std::string DetectStreamFormat(TStream& stream) {
+TImageFileFormat* DetectStreamFormat(TStream& stream) {
   try {
     const int64_t start = stream.Tell();
     TIOHandle handle = TStreamIO::OpenRead(stream);
-    std::string result = Detect(handle, std::string_view(), false);
+    TImageFileFormat* result = Detect(handle, std::string_view(), false);
     stream.Seek(start, TSeekOrigin::Begin);
     return result;
   } catch (const std::exception&) {
-    return std::string();
+    return nullptr;
   }
 }
 
 bool ImageLoadFile(const std::string& fileName, TImageData& image) {
-  TImageFileFormat* format = FindFileFormatByExt(DetectFileFormat(fileName));
+  std::optional<TIOHandle> handle;
+  TImageFileFormat* format = nullptr;
+  try {
+    handle.emplace(TFileIO::OpenRead(fileName));
+    format = Detect(*handle, fileName, true);
+  } catch (const std::exception&) {
+    // As detection: a file that cannot be opened or probed has no format.
+    return false;
+  }
   if (!format) return false;
   ImageFree(image);
   TDynImageDataArray images;
-  return TakeFirst(format->LoadFile(fileName, images, true), images, image);
+  return TakeFirst(format->LoadFile(*handle, fileName, images, true), images, image);
 }
 
 bool ImageLoadStream(TStream& stream, TImageData& image) {
   if (stream.Tell() >= stream.Size())
     throw EImagingError("Input stream has no data. Check Position property.");
-  TImageFileFormat* format = FindFileFormatByExt(DetectStreamFormat(stream));
+  TImageFileFormat* format = DetectStreamFormat(stream);
   if (!format) return false;
   ImageFree(image);
   TDynImageDataArray images;

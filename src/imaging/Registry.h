@@ -2,8 +2,11 @@
 // format by content, and the whole-image load and save entry points.
 //
 // The registry holds one instance of each handler class, in registration order, for the
-// life of the process; every search runs in that order. Registration and lookups are
-// guarded, so concurrent loads may look up handlers while another thread registers.
+// life of the process; every search runs in that order. The built-in handlers (the table
+// in formats/BuiltinFormats.cpp) are created on the registry's first use, whichever entry
+// point comes first, so no caller has to remember to register them. Registration and
+// lookups are guarded, so concurrent loads may look up handlers while another thread
+// registers.
 #pragma once
 
 #include <memory>
@@ -24,10 +27,14 @@ namespace detail {
 using THandlerFactory = std::unique_ptr<TImageFileFormat> (*)();
 TImageFileFormat* RegisterFileFormat(std::type_index type, THandlerFactory factory);
 TImageFileFormat* FindFileFormatByType(std::type_index type);
+// Creates the built-in handlers unless the registry has been used already. For the option
+// entry points, whose ids the handlers bind when they are created.
+void EnsureBuiltinFormats();
 }  // namespace detail
 
-// Creates the one instance of handler class T and appends it to the registry. A second
-// registration of the same class is ignored. Returns the registered instance.
+// Creates the one instance of handler class T and appends it to the registry, after the
+// built-in handlers. A second registration of the same class is ignored. Returns the
+// registered instance.
 template <class T>
 T* RegisterFileFormat() {
   static_assert(std::is_base_of_v<TImageFileFormat, T>, "handlers derive from TImageFileFormat");
@@ -41,10 +48,6 @@ T* FindFileFormatByClass() {
   return static_cast<T*>(detail::FindFileFormatByType(typeid(T)));
 }
 
-// Registers the built-in handlers in their fixed order. Safe to call any number of times
-// from any thread; the work is done once.
-void RegisterBuiltinFormats();
-
 // All registered handlers in registry order.
 std::vector<TImageFileFormat*> FileFormats();
 
@@ -53,15 +56,17 @@ TImageFileFormat* FindFileFormatByExt(std::string_view ext);
 // First handler one of whose masks matches the file-name part of fileName.
 TImageFileFormat* FindFileFormatByFileName(std::string_view fileName);
 
-// Main extension of the file's format, or "" when no handler recognises it or the file
+// The handler of the file's format, or null when no handler recognises it or the file
 // cannot be read. Handlers whose masks match the name are asked first, then all handlers.
-std::string DetectFileFormat(const std::string& fileName);
-// Main extension of the format of the data at the stream's position, or "". The position
-// is left where it was.
-std::string DetectStreamFormat(TStream& stream);
+TImageFileFormat* DetectFileFormat(const std::string& fileName);
+// The handler of the data at the stream's position, or null. The position is left where
+// it was.
+TImageFileFormat* DetectStreamFormat(TStream& stream);
 
-// Loads the first image of a file whose format is detected by content. False, with image
-// untouched, when no handler recognises it; loading failures raise EImagingError.
+// Loads the first image of a file whose format is detected by content. The file is opened
+// once: the handler that recognised it reads from the same open file. False, with image
+// untouched, when no handler recognises it (or it cannot be opened); loading failures
+// raise EImagingError "Error while loading images from file ...".
 bool ImageLoadFile(const std::string& fileName, TImageData& image);
 // As ImageLoadFile from the stream's position; raises when the stream has no data left.
 bool ImageLoadStream(TStream& stream, TImageData& image);

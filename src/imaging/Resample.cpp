@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "imaging/Errors.h"
 #include "imaging/Geometry.h"
 #include "imaging/Imaging.h"
 #include "imaging/NearestResample.h"

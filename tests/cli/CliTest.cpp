@@ -9,6 +9,8 @@
 #include "cli/CliArguments.h"
 #include "cli/CliMain.h"
 #include "config/ConfigIniFile.h"
+#include "config/ConfigurationFile.h"
+#include "config/JobSettings.h"
 #include "config/SettingsStore.h"
 #include "imaging/Registry.h"
 
@@ -90,17 +92,31 @@ TEST(Cli, BadUsageExitsWithTwo) {
       {{"-x"}, "pixolan-cli: unknown option '-x'\n"},
       {{"-hx"}, "pixolan-cli: unknown option '-x'\n"},
       {{"--version=2"}, "pixolan-cli: option '--version' takes no value\n"},
-      {{"photo.png"}, "pixolan-cli: no output folder given (-o FOLDER)\n"},
-      {{"--", "--version"}, "pixolan-cli: no output folder given (-o FOLDER)\n"},
+      {{"--set", "out_ordner=", "photo.png"}, "pixolan-cli: no output folder given (-o FOLDER)\n"},
+      {{"--set", "out_name=", "--", "--version"},
+       "pixolan-cli: no name pattern given (-n PATTERN)\n"},
+      {{"-o", "%folder%/a:b", "photo.png"},
+       "pixolan-cli: the output folder '%folder%/a:b' is not a folder to save files in (give an "
+       "absolute folder, or <keep>)\n"},
+      {{"--set", "out_ordner=relative", "photo.png"},
+       "pixolan-cli: the output folder 'relative' is not a folder to save files in (give an "
+       "absolute folder, or <keep>)\n"},
       {{"-o", "out", "-f", "xyz", "photo.png"},
-       "pixolan-cli: no image format saves .xyz files (see --list-formats)\n"},
-      {{"-o", "out", "-f", "*.pcx", "photo.png"},
-       "pixolan-cli: no image format saves .pcx files (see --list-formats)\n"},
+       "pixolan-cli: -f: no output format 'xyz'; choose one of: keep, jpg, png, gif, bmp, dib, "
+       "ico, cur, psd, pdd, tif, tiff, jpeg, jfif, jpe, jif, mng, jng, pgm, ppm, pam, pfm, jp2, "
+       "j2k, j2c, jpx, jpc, dds, tga\n"},
+      {{"-o", "out", "-f", "*.pcx", "--print-settings"},
+       "pixolan-cli: -f: no output format 'pcx'; choose one of: keep, jpg, png, gif, bmp, dib, "
+       "ico, cur, psd, pdd, tif, tiff, jpeg, jfif, jpe, jif, mng, jng, pgm, ppm, pam, pfm, jp2, "
+       "j2k, j2c, jpx, jpc, dds, tga\n"},
+      {{"-o", "/tmp", "-f", "pfm", "photo.png"},
+       "pixolan-cli: no image format saves .pfm files (see --list-formats)\n"},
+      {{"-n", "", "photo.png"}, "pixolan-cli: the name pattern must not be empty\n"},
       {{"-f", "a/b", "photo.png"},
        "pixolan-cli: 'a/b' is not an output format (e.g. png, .jpg, keep)\n"},
       {{"--existing", "maybe", "photo.png"},
        "pixolan-cli: --existing takes 'overwrite' or 'skip', not 'maybe'\n"},
-      {{"-o"}, "pixolan-cli: option '-o' needs a value FOLDER\n"},
+      {{"-o"}, "pixolan-cli: option '-o' needs a value PATTERN\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.empty() ? std::string("(none)") : c.args.front());
@@ -123,20 +139,22 @@ TEST(Cli, ConvertsFilesAndExitsByTheWorstOutcome) {
 
   const TRun good = RunWith({"-o", out, "-f", ".bmp", "-v", gif});
   EXPECT_EQ(good.status, kExitOk) << good.err;
-  EXPECT_TRUE(fs::exists(dir / "results" / "animated_loop.bmp"));
+  // The name pattern is the store's default, "%name%-1".
+  EXPECT_TRUE(fs::exists(dir / "results" / "animated_loop-1.bmp"));
   EXPECT_NE(good.out.find("animated_loop.gif -> "), std::string::npos);
   EXPECT_NE(good.out.find("1 converted, 0 skipped, 0 failed"), std::string::npos);
 
   // The result now exists: skipped by default, and a broken source fails the run.
   const TRun mixed = RunWith({"-o", out, "-f", "bmp", gif, broken});
   EXPECT_EQ(mixed.status, kExitFailed);
-  EXPECT_NE(mixed.err.find("animated_loop.bmp: skipped: The file already exists."),
+  EXPECT_NE(mixed.err.find("animated_loop-1.bmp: skipped: The file already exists."),
             std::string::npos)
       << mixed.err;
   EXPECT_NE(mixed.err.find("pixolan-cli: " + broken + ": "), std::string::npos) << mixed.err;
   EXPECT_NE(mixed.out.find("0 converted, 1 skipped, 1 failed"), std::string::npos);
 
-  const TRun overwrite = RunWith({"-o", out, "-f", "tga", "--existing=overwrite", "-q", gif});
+  const TRun overwrite =
+      RunWith({"-o", out, "-n", "%name%", "-f", "tga", "--existing=overwrite", "-q", gif});
   EXPECT_EQ(overwrite.status, kExitOk);
   EXPECT_EQ(overwrite.out, "");
   EXPECT_TRUE(fs::exists(dir / "results" / "animated_loop.tga"));
@@ -313,6 +331,104 @@ TEST(CliSettings, SetAppliesInOrderWithTheWindowsRules) {
   for (const auto& c : cases) EXPECT_EQ(Setting(run.out, c.name), c.value) << c.name;
 }
 
+TEST(CliSettings, FlagsWriteTheirStoreEntriesBeforeSet) {
+  const TRun run = RunWith(
+      {"-o", "/srv/D", "-f", "bmp", "-n", "x-%name%", "--overwrite-original", "--print-settings"});
+  ASSERT_EQ(run.status, kExitOk) << run.err;
+  const struct {
+    std::string_view name, value;
+  } cases[] = {
+      {"PBCB.out_ordner", "/srv/D"}, {"PBCB.out_format", "*.bmp - Windows Bitmap"},
+      {"PBCB.out_name", "x-%name%"}, {"PBRB.out_overwrite", "1"},
+      {"PBRB.out_newimage", "0"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Setting(run.out, c.name), c.value) << c.name;
+
+  // --set wins over the flag wherever it stands; the flag wins over a configuration.
+  EXPECT_EQ(Setting(RunWith({"--set", "out_ordner=/srv/E", "-o", "/srv/D", "--print-settings"}).out,
+                    "PBCB.out_ordner"),
+            "/srv/E");
+  // Formats by extension in any form and letter case, in the store's language.
+  const struct {
+    std::vector<std::string> args;
+    std::string value;
+  } formats[] = {
+      {{"-f", "JPG"}, "*.jpg - JPEG-Image"},
+      {{"-f", "*.tga"}, "*.tga - Truevision Targa Image"},
+      {{"--lang", "de", "-f", ".tga"}, "*.tga - Truevision Targa Bild"},
+      {{"-f", "gif", "-f", "keep"}, "<keep>"},
+      {{"--lang", "de", "-f", "keep"}, "<beibehalten>"},
+  };
+  for (const auto& c : formats) {
+    std::vector<std::string> args = c.args;
+    args.push_back("--print-settings");
+    const TRun format = RunWith(args);
+    ASSERT_EQ(format.status, kExitOk) << format.err;
+    EXPECT_EQ(Setting(format.out, "PBCB.out_format"), c.value) << c.args.back();
+  }
+  // A relative folder is taken from the current folder, so a saved configuration means it.
+  EXPECT_EQ(Setting(RunWith({"-o", "rel/out", "--print-settings"}).out, "PBCB.out_ordner"),
+            (std::filesystem::current_path() / "rel/out").string());
+}
+
+// The run starts from the store's snapshot, and the snapshot is the same whether flags,
+// the window's way of setting controls or a configuration file filled the store.
+TEST_F(CliFiles, TheRunsSnapshotIsTheStoresWhoeverFilledIt) {
+  config::SettingsStore byFlags;
+  ApplySettings(ParseCliArguments(std::vector<std::string>{"-o",    "/srv/out",
+                                                           "-n",    "x-%name%",
+                                                           "-f",    "bmp",
+                                                           "--set", "act_size=1",
+                                                           "--set", "act_sizebenutzer=1",
+                                                           "--set", "act_sizebenutzer_x=800",
+                                                           "--set", "act_rand=1",
+                                                           "--set", "act_randfarbe=#FF8000",
+                                                           "--set", "EACB.out_quality=70",
+                                                           "--set", "PBRF.r0=08"}),
+                byFlags);
+
+  config::SettingsStore byWindow;
+  const auto text = [&](std::string_view section, std::string_view name, std::string value) {
+    byWindow.SetText(byWindow.IndexOf(section, name), std::move(value));
+  };
+  const auto check = [&](std::string_view section, std::string_view name) {
+    byWindow.SetChecked(byWindow.IndexOf(section, name), true);
+  };
+  text("PBCB", "out_ordner", "/srv/out");
+  text("PBCB", "out_name", "x-%name%");
+  text("PBCB", "out_format", "*.bmp - Windows Bitmap");
+  check("PBCH", "act_size");
+  check("PBRB", "act_sizebenutzer");
+  text("PBCB", "act_sizebenutzer_x", "800");
+  check("PBCH", "act_rand");
+  text("PBED", "act_randfarbe", "#FF8000");
+  text("EACB", "out_quality", "70");
+  text("PBRF", "r0", "08");
+  config::ReihenFolgeFestlegen(byWindow);
+
+  config::KonfigurationSpeichern(byWindow, Path("window.pxc"));
+  config::SettingsStore byFile;
+  config::KonfigurationLaden(byFile, Path("window.pxc"), config::TLoadOrigin::StartUp,
+                             config::TScreenSize::Unlimited());
+
+  const core::TRunSettings snapshot = config::TakeRunSettings(byFlags);
+  EXPECT_EQ(snapshot.Conversion.FolderPattern, "/srv/out");
+  EXPECT_EQ(snapshot.Conversion.NamePattern, "x-%name%");
+  EXPECT_EQ(snapshot.Conversion.Format, "*.bmp - Windows Bitmap");
+  EXPECT_TRUE(snapshot.Conversion.IsEnabled(core::ActionId::Resize));
+  EXPECT_EQ(snapshot.Conversion.TargetWidth, 800);
+  EXPECT_EQ(snapshot.Conversion.TargetHeight, 480);
+  EXPECT_TRUE(snapshot.Conversion.IsEnabled(core::ActionId::Frame));
+  EXPECT_EQ(snapshot.Conversion.FrameColor, 0x0080FFu);
+  EXPECT_EQ(snapshot.Conversion.StepOf(core::ActionId::Frame), 0);
+  EXPECT_EQ(snapshot.Conversion.StepOf(core::ActionId::Resize), 7);
+  EXPECT_EQ(snapshot.Save.Quality, 70);
+  EXPECT_EQ(config::TakeRunSettings(byWindow), snapshot);
+  EXPECT_EQ(config::TakeRunSettings(byFile), snapshot);
+  config::SettingsStore untouched;
+  EXPECT_NE(config::TakeRunSettings(untouched), snapshot);
+}
+
 TEST_F(CliFiles, SavedConfigurationLoadsBackToTheSameSettings) {
   const std::vector<std::string> sets = {"--set", "out_name=%name%_klein",
                                          "--set", "act_rand=1",
@@ -376,7 +492,7 @@ TEST_F(CliFiles, OutputQualityReachesTheRunAndIsCheckedBeforeIt) {
     const TRun run = RunWith({"--set", "EACB.out_quality=" + std::string(quality), "-o", folder,
                               "-f", "jpg", "-q", gif});
     ASSERT_EQ(run.status, kExitOk) << run.err;
-    sizes.push_back(std::filesystem::file_size(folder + "/animated_loop.jpg"));
+    sizes.push_back(std::filesystem::file_size(folder + "/animated_loop-1.jpg"));
   }
   EXPECT_LT(sizes[0], sizes[1]);
 }

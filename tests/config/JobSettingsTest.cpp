@@ -201,7 +201,6 @@ TEST(ReihenFolgeFestlegen, StepsReachTheSnapshot) {
 class AusgabeWerteSetzenTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    imaging::RegisterBuiltinFormats();
     ASSERT_TRUE(imaging::EnginePushOptions());
   }
   void TearDown() override { imaging::EnginePopOptions(); }

@@ -6,7 +6,9 @@
 #include <fstream>
 
 #include "core/ImageFiles.h"
+#include "imaging/FileFormat.h"
 #include "imaging/Imaging.h"
+#include "imaging/Registry.h"
 
 namespace pixolan::core {
 namespace {
@@ -58,29 +60,63 @@ TEST_F(ImageFilesTest, LoadDecidesByContentNotByName) {
   }
 }
 
-TEST_F(ImageFilesTest, UnreadableSourcesGiveFalseWithReason) {
+TEST_F(ImageFilesTest, UnreadableSourcesGiveFalseOrTheLoadersReason) {
   std::ofstream(Path("empty.png")).close();
   std::ofstream(Path("text.bmp")) << "this is not an image";
-  std::ofstream(Path("truncated.bmp")) << "BM\x10\x00";
-  struct Case {
-    std::string name;
-  } cases[] = {{"empty.png"}, {"text.bmp"}, {"truncated.bmp"}, {"missing.gif"}};
-  for (const Case& c : cases) {
-    TImageData image;
-    std::string error;
-    EXPECT_FALSE(LoadSourceImage(Path(c.name), image, &error)) << c.name;
-    EXPECT_FALSE(error.empty()) << c.name;
-    EXPECT_FALSE(imaging::ImageIsValid(image));
+  // A BMP header whose pixel data is missing: the BMP handler takes it and then fails.
+  std::string truncated("BM", 2);
+  truncated.resize(54, '\0');
+  truncated[10] = 54;  // pixel data offset
+  truncated[14] = 40;  // info header size
+  truncated[18] = 4;   // width
+  truncated[22] = 4;   // height
+  truncated[26] = 1;   // planes
+  truncated[28] = 24;  // bits per pixel
+  std::ofstream(Path("truncated.bmp"), std::ios::binary) << truncated;
+  // Nothing recognises these: false, image untouched.
+  for (const char* name : {"empty.png", "text.bmp", "missing.gif"}) {
+    TImageData image = Sample();
+    EXPECT_FALSE(LoadSourceImage(Path(name), image)) << name;
+    EXPECT_EQ(image.Width, 3) << name;
   }
+  // A file its handler cannot read: the loader's error, naming the file and the format.
+  TImageData image;
+  try {
+    LoadSourceImage(Path("truncated.bmp"), image);
+    ADD_FAILURE() << "a truncated BMP loaded";
+  } catch (const imaging::EImagingError& e) {
+    EXPECT_TRUE(std::string(e.what()).starts_with("Error while loading images from file \"" +
+                                                  Path("truncated.bmp") + "\" (file format: bmp)."))
+        << e.what();
+  }
+  EXPECT_FALSE(imaging::ImageIsValid(image));
 }
 
 TEST_F(ImageFilesTest, MultiFrameFilesGiveTheirFirstFrame) {
-  const std::string gif = std::string(PIXOLAN_TESTDATA_DIR) + "/gif/peterdn/animated_loop.gif";
-  ASSERT_TRUE(fs::exists(gif)) << gif;
+  // Two frames of different colors; the result must be the first, not a later one or a
+  // blend of them.
+  TImageData red, blue;
+  imaging::ImageCreate(2, 2, TImageFormatId::A8R8G8B8, red);
+  imaging::ImageCreate(2, 2, TImageFormatId::A8R8G8B8, blue);
+  for (int i = 0; i < 4; ++i) {
+    imaging::ImageSetPixel32(red, i % 2, i / 2, TPixel32{0, 0, 255, 255});
+    imaging::ImageSetPixel32(blue, i % 2, i / 2, TPixel32{255, 0, 0, 255});
+  }
+  imaging::TDynImageDataArray frames;
+  frames.push_back(std::move(red));
+  frames.push_back(std::move(blue));
+  imaging::TImageFileFormat* gif = imaging::FindFileFormatByExt("gif");
+  ASSERT_NE(gif, nullptr);
+  ASSERT_TRUE(gif->SaveFile(Path("two.gif"), frames, false));
   TImageData image;
-  ASSERT_TRUE(LoadSourceImage(gif, image));
+  ASSERT_TRUE(LoadSourceImage(Path("two.gif"), image));
   EXPECT_EQ(image.Format, TImageFormatId::A8R8G8B8);
-  EXPECT_GT(image.Width, 0);
+  ASSERT_EQ(image.Width, 2);
+  for (int i = 0; i < 4; ++i) {
+    const TPixel32 p = imaging::ImageGetPixel32(image, i % 2, i / 2);
+    EXPECT_EQ(p.R, 255);
+    EXPECT_EQ(p.B, 0);
+  }
 }
 
 TEST_F(ImageFilesTest, SaveChoosesTheHandlerByExtensionAlone) {

@@ -20,7 +20,6 @@ using namespace test;
 using F = TImageFormatId;
 
 TBitmapFileFormat& Bmp() {
-  RegisterBuiltinFormats();
   return *FindFileFormatByClass<TBitmapFileFormat>();
 }
 
@@ -853,7 +852,7 @@ TEST(BmpHandler, BitmapContentIsFoundWhateverTheFileIsCalled) {
   const std::vector<uint8_t> bytes = SaveBytes(image, false);
   for (const char* name : {"picture.bmp", "picture.xyz", "picture.tga"}) {
     WriteFileBytes(dir / name, bytes);
-    EXPECT_EQ(DetectFileFormat((dir / name).string()), "bmp") << name;
+    EXPECT_EQ(DetectFileFormat((dir / name).string()), &Bmp()) << name;
     TImageData loaded;
     ASSERT_TRUE(ImageLoadFile((dir / name).string(), loaded)) << name;
     EXPECT_EQ(BytesOf(loaded), BytesOf(image)) << name;

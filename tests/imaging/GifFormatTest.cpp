@@ -25,7 +25,6 @@ using namespace test;
 using F = TImageFormatId;
 
 TGIFFileFormat& Gif() {
-  RegisterBuiltinFormats();
   return *FindFileFormatByClass<TGIFFileFormat>();
 }
 
@@ -393,7 +392,6 @@ TEST(GifConformance, ComposedFramesMatchTheSuiteReferences) {
 // ---- Handler and registry -------------------------------------------------------------
 
 TEST(GifFormat, RegisteredBetweenTargaAndJpegAndDetectedByContent) {
-  RegisterBuiltinFormats();
   EXPECT_EQ(FindFileFormatByExt("GIF"), &Gif());
   EXPECT_EQ(Gif().Name, "Graphics Interchange Format");
   EXPECT_TRUE(Gif().CanRead && Gif().CanWrite && Gif().MultiImage);
@@ -410,7 +408,7 @@ TEST(GifFormat, RegisteredBetweenTargaAndJpegAndDetectedByContent) {
                                               .GlobalTable = {0, 0xFFFFFF},
                                               .Frames = {{.Width = 2, .Pixels = {0, 1}}}});
   WriteFileBytes(dir / "picture.dat", bytes);
-  EXPECT_EQ(DetectFileFormat((dir / "picture.dat").string()), "gif");
+  EXPECT_EQ(DetectFileFormat((dir / "picture.dat").string()), &Gif());
   TImageData image;
   ASSERT_TRUE(ImageLoadFile((dir / "picture.dat").string(), image));
   EXPECT_EQ(PixelsOfImage(image), (std::vector<TPixel32>{Rgb(0), Rgb(0xFFFFFF)}));
@@ -439,10 +437,9 @@ TEST(GifFormat, ContentTestNeedsThirteenBytesAndAKnownVersion) {
   }
 }
 
-// The GIF option would take id 56, which belongs to JPEG 2000's CodeStreamOnly: setting that
-// id never turns the composition off.
+// The GIF option would take kOptionJpeg2000CodeStreamOnly, which belongs to JPEG 2000:
+// setting that id never turns the composition off.
 TEST(GifFormat, LoadAnimatedHasNoEngineOption) {
-  RegisterBuiltinFormats();
   const int32_t saved = EngineGetOption(56);
   EngineSetOption(56, 0);
   EXPECT_EQ(Gif().LoadAnimated.load(), 1);

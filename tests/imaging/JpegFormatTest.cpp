@@ -115,7 +115,6 @@ void WritePnm(const fs::path& path, const TImageData& image) {
 }
 
 TJpegFileFormat& Jpeg() {
-  RegisterBuiltinFormats();
   TJpegFileFormat* format = FindFileFormatByClass<TJpegFileFormat>();
   if (!format) throw std::runtime_error("the JPEG handler is not registered");
   return *format;
@@ -276,7 +275,7 @@ TEST(JpegFormat, RegisteredUnderEveryExtension) {
   TTempDir dir;
   const TImageData photo = MakePhoto(20, 10, F::R8G8B8);
   WriteFileBytes(dir / "photo.dat", SaveJpegBytes(photo));
-  EXPECT_EQ(DetectFileFormat((dir / "photo.dat").string()), "jpg");
+  EXPECT_EQ(DetectFileFormat((dir / "photo.dat").string()), &Jpeg());
   TImageData loaded;
   ASSERT_TRUE(ImageLoadFile((dir / "photo.dat").string(), loaded));
   EXPECT_EQ(loaded.Format, F::R8G8B8);

@@ -20,7 +20,6 @@ using namespace test;
 using F = TImageFormatId;
 
 TTargaFileFormat& Tga() {
-  RegisterBuiltinFormats();
   return *FindFileFormatByClass<TTargaFileFormat>();
 }
 
@@ -740,7 +739,7 @@ TEST(TgaHandler, TargaFilesAreDetectedAndLoaded) {
   TTempDir dir;
   const TImageData image = MakeImage(2, 2, F::A8R8G8B8, RandomBytes(16, 4));
   WriteFileBytes(dir / "picture.tga", SaveBytes(image, true));
-  EXPECT_EQ(DetectFileFormat((dir / "picture.tga").string()), "tga");
+  EXPECT_EQ(DetectFileFormat((dir / "picture.tga").string()), &Tga());
   TImageData loaded;
   ASSERT_TRUE(ImageLoadFile((dir / "picture.tga").string(), loaded));
   EXPECT_EQ(BytesOf(loaded), BytesOf(image));

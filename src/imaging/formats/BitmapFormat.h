@@ -24,7 +24,7 @@ class TBitmapFileFormat : public TImageFileFormat {
  public:
   TBitmapFileFormat();
 
-  // Whether 8-bit images are written run-length encoded. Option 12, default true.
+  // Whether 8-bit images are written run-length encoded. kOptionBitmapRLE, default true.
   std::atomic<int32_t> UseRLE{1};
 
   bool ReadImages(TIOHandle& handle, TDynImageDataArray& images, bool onlyFirst) override;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "imaging/ByteOrder.h"
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
-#include "imaging/MessageText.h"
 #include "imaging/Palette.h"
 #include "imaging/formats/GifLzw.h"
 

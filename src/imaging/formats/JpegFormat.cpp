@@ -1,7 +1,5 @@
 #include "imaging/formats/JpegFormat.h"
 
-#include "imaging/MessageText.h"
-
 // clang-format off
 #include <cstdio>   // jpeglib.h needs FILE and size_t first
 #include <jpeglib.h>
@@ -16,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
 #include "imaging/Options.h"
 

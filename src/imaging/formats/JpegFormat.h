@@ -38,7 +38,7 @@ class TJpegFileFormat : public TImageFileFormat {
  public:
   TJpegFileFormat();
 
-  // Bound to options 10 and 11 in the registered instance.
+  // Bound to kOptionJpegQuality and kOptionJpegProgressive in the registered instance.
   std::atomic<int32_t> Quality{kDefaultJpegQuality};
   std::atomic<int32_t> Progressive{0};
 

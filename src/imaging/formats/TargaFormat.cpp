@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imaging/ByteOrder.h"
+#include "imaging/Errors.h"
 #include "imaging/Imaging.h"
 #include "imaging/formats/TargaFormatPrivate.h"
 

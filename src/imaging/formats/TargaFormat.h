@@ -24,7 +24,7 @@ class TTargaFileFormat : public TImageFileFormat {
  public:
   TTargaFileFormat();
 
-  // Whether images are written run-length encoded. Option 13, default false.
+  // Whether images are written run-length encoded. kOptionTargaRLE, default false.
   std::atomic<int32_t> UseRLE{0};
 
   bool ReadImages(TIOHandle& handle, TDynImageDataArray& images, bool onlyFirst) override;

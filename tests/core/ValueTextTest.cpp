@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/ConversionSettings.h"
+#include "core/ValueText.h"
 
 namespace pixolan::core {
 namespace {

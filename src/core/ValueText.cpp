@@ -1,4 +1,4 @@
-#include "core/ConversionSettings.h"
+#include "core/ValueText.h"
 
 #include <charconv>
 #include <cmath>

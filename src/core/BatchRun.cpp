@@ -1,0 +1,132 @@
+#include "core/BatchRun.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "core/ImageFiles.h"
+#include "core/OutputPath.h"
+#include "imaging/FileFormat.h"
+#include "imaging/Imaging.h"
+#include "imaging/Registry.h"
+
+namespace pixolan::core {
+
+namespace fs = std::filesystem;
+using imaging::TImageData;
+
+namespace {
+
+// A name counts as taken when anything is there, a dangling link included.
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(path, ec));
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return fs::equivalent(a, b, ec) && !ec;
+}
+
+void CreateFolder(const std::string& folder) {
+  if (folder.empty()) return;
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder))
+    throw imaging::EImagingError("Cannot create the output folder \"" + folder +
+                                 "\": " + (ec ? ec.message() : "not a folder") + ".");
+}
+
+class TRun {
+ public:
+  TRun(const TRunSettings& settings, TBatchFrontEnd& frontEnd)
+      : settings_(settings), frontEnd_(frontEnd) {}
+
+  // False when the run must stop (a cancel answer).
+  bool Convert(size_t index, size_t count, const std::string& source) {
+    frontEnd_.FileStarted(index, count, source);
+    std::string target;
+    const auto finish = [&](TFileOutcome outcome, const std::string& message) {
+      frontEnd_.FileFinished(index, source, target, outcome, message);
+      ++(outcome == TFileOutcome::Converted ? result_.Converted
+         : outcome == TFileOutcome::Skipped ? result_.Skipped
+                                            : result_.Failed);
+      return true;
+    };
+    try {
+      if (!Exists(source)) return finish(TFileOutcome::Failed, "The file does not exist.");
+      TImageData image;
+      if (!LoadSourceImage(source, image))
+        return finish(TFileOutcome::Failed,
+                      "The file is not an image in a format that can be read.");
+      target = ResolveOutputPath(settings_.Conversion, source,
+                                 {index, count, image.Width, image.Height});
+      const imaging::TImageFileFormat* handler = imaging::FindFileFormatByFileName(target);
+      if (!handler || !handler->CanWrite)
+        return finish(TFileOutcome::Failed,
+                      "No image format saves files named like \"" + target + "\".");
+      if (Exists(target)) {
+        const TOverwriteAnswer answer = overwriteAll_ ? TOverwriteAnswer::Yes
+                                        : skipAll_    ? TOverwriteAnswer::No
+                                                      : frontEnd_.AskOverwrite(target);
+        if (answer == TOverwriteAnswer::Cancel) {
+          result_.Cancelled = true;
+          return false;
+        }
+        overwriteAll_ = overwriteAll_ || answer == TOverwriteAnswer::YesForAll;
+        skipAll_ = skipAll_ || answer == TOverwriteAnswer::NoForAll;
+        if (answer == TOverwriteAnswer::No || answer == TOverwriteAnswer::NoForAll)
+          return finish(TFileOutcome::Skipped, "The file already exists.");
+      }
+      CreateFolder(FolderOf(target));
+      if (!SaveResultImage(target, image))
+        return finish(TFileOutcome::Failed, "The image could not be saved.");
+      if (settings_.Conversion.DeleteOriginal && !SameFile(source, target)) {
+        std::error_code ec;
+        if (!fs::remove(source, ec) || ec)
+          return finish(
+              TFileOutcome::Failed,
+              "The result was saved, but the source could not be deleted: " + ec.message() + ".");
+      }
+      return finish(TFileOutcome::Converted, "");
+    } catch (const std::exception& e) {
+      return finish(TFileOutcome::Failed, e.what());
+    }
+  }
+
+  const TBatchResult& Result() const { return result_; }
+
+ private:
+  const TRunSettings& settings_;
+  TBatchFrontEnd& frontEnd_;
+  TBatchResult result_;
+  bool overwriteAll_ = false;
+  bool skipAll_ = false;
+};
+
+}  // namespace
+
+std::optional<TRunRefusal> CheckOutputSettings(const ConversionSettings& settings) {
+  const std::string& folder = settings.FolderPattern;
+  if (!IsKeepText(folder) && !IsValidFolderPath(folder)) {
+    if (folder.empty()) return TRunRefusal{"keinordner", ""};
+    return TRunRefusal{"ordnerfalsch", folder};
+  }
+  if (settings.NamePattern.empty()) return TRunRefusal{"keinname", ""};
+  return std::nullopt;
+}
+
+TBatchResult RunBatch(const TRunSettings& settings, std::span<const std::string> sources,
+                      TBatchFrontEnd& frontEnd) {
+  ApplySaveSettings(settings.Save);
+  TRun run(settings, frontEnd);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (frontEnd.CancelRequested() || !run.Convert(i, sources.size(), sources[i])) {
+      TBatchResult result = run.Result();
+      result.Cancelled = true;
+      return result;
+    }
+  }
+  return run.Result();
+}
+
+}  // namespace pixolan::core

@@ -1,0 +1,41 @@
+#include "imaging/formats/BuiltinFormats.h"
+
+#include "imaging/formats/BitmapFormat.h"
+#include "imaging/formats/GifFormat.h"
+#include "imaging/formats/JpegFormat.h"
+#include "imaging/formats/TargaFormat.h"
+
+namespace pixolan::imaging {
+
+namespace {
+
+template <class T>
+TBuiltinFormat Entry() {
+  return {typeid(T), []() -> std::unique_ptr<TImageFileFormat> { return std::make_unique<T>(); }};
+}
+
+}  // namespace
+
+std::span<const TBuiltinFormat> BuiltinFormats() {
+  // The order is the order of every search, and detection relies on it: a handler with a
+  // weak content probe must come after the handlers whose files it could mistake for its
+  // own. The families not built yet take their places as they land:
+  //   TXPMFileFormat, TPCXFileFormat, TPSDFileFormat, TTiffFileFormat,
+  //   TJpeg2000FileFormat (before GIF: it claims option kOptionJpeg2000CodeStreamOnly, which
+  //   GIF's LoadAnimated also asks for), TPBMFileFormat, TPGMFileFormat, TPPMFileFormat,
+  //   TPAMFileFormat, TPFMFileFormat,
+  //   -> TTargaFileFormat,
+  //   TDDSFileFormat,
+  //   -> TGIFFileFormat, TJpegFileFormat,
+  //   TPNGFileFormat, TMNGFileFormat, TJNGFileFormat,
+  //   -> TBitmapFileFormat.
+  static const TBuiltinFormat table[] = {
+      Entry<TTargaFileFormat>(),
+      Entry<TGIFFileFormat>(),
+      Entry<TJpegFileFormat>(),
+      Entry<TBitmapFileFormat>(),
+  };
+  return table;
+}
+
+}  // namespace pixolan::imaging
