@@ -13,6 +13,6 @@ cli=build/release/apps/pixolan-cli
 out=build/demo-output
 "$cli" --version
 # samples/demo.pxc is a configuration: JPEG quality 85, progressive.
-"$cli" samples/demo.pxc --existing overwrite -v -f jpg -o "$out" \
+"$cli" samples/demo.pxc --existing overwrite -v -f jpg -n "%name%" -o "$out" \
   samples/*.jpg samples/*.gif samples/*.bmp samples/*.tga
 echo "The results are in $out/"

@@ -74,15 +74,13 @@ const std::array<TCliOption, 15> kOptions = {{
        a.Language = v == "de" ? "de" : "en";
      }},
     {'o', "output", "PATTERN",
-     "folder pattern of the results (out_ordner): a folder, %folder%/sub, or <keep> for the "
-     "source's folder; created when missing",
+     "results' folder (out_ordner): a folder, %folder%/sub or <keep>; created when missing",
      [](TCliArguments& a, std::string_view v) {
        if (v.empty()) throw TUsageError("the output folder must not be empty");
        a.OutputFolder = FolderPatternOf(v);
      }},
     {'n', "name", "PATTERN",
-     "name pattern of the results (out_name): %name%, %num%, %0num%, %abs%, %width%, "
-     "%height% or <keep>",
+     "results' name (out_name), e.g. %name%-1, %0num%-%abs%, %name%_%width%, <keep>",
      [](TCliArguments& a, std::string_view v) {
        if (v.empty()) throw TUsageError("the name pattern must not be empty");
        a.NamePattern = v;

@@ -38,7 +38,8 @@ TEST(BuiltinFormats, TheRegistryStartsWithTheTableInItsOrder) {
     EXPECT_EQ(formats[i]->Masks, kExpected[i].masks);
     EXPECT_EQ(formats[i]->CanRead, kExpected[i].canRead);
     EXPECT_EQ(formats[i]->CanWrite, kExpected[i].canWrite);
-    EXPECT_EQ(std::type_index(typeid(*formats[i])), BuiltinFormats()[i].Type);
+    const TImageFileFormat& format = *formats[i];
+    EXPECT_EQ(std::type_index(typeid(format)), BuiltinFormats()[i].Type);
   }
 }
 
