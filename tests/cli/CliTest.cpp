@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -11,6 +9,8 @@
 #include "config/ConfigIniFile.h"
 #include "config/SettingsStore.h"
 #include "imaging/Registry.h"
+#include "support/Files.h"
+#include "support/TempFolder.h"
 
 namespace pixolan::cli {
 namespace {
@@ -113,12 +113,11 @@ TEST(Cli, BadUsageExitsWithTwo) {
 
 TEST(Cli, ConvertsFilesAndExitsByTheWorstOutcome) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("pixolan-cli-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  const test::TTempFolder folder;
+  const fs::path& dir = folder.Path();
   const std::string gif = std::string(PIXOLAN_TESTDATA_DIR) + "/gif/peterdn/animated_loop.gif";
   const std::string broken = (dir / "broken.bmp").string();
-  std::ofstream(broken) << "BM not really";
+  test::WriteFileText(broken, "BM not really");
   const std::string out = (dir / "results").string();
 
   const TRun good = RunWith({"-o", out, "-f", ".bmp", "-v", gif});
@@ -140,7 +139,6 @@ TEST(Cli, ConvertsFilesAndExitsByTheWorstOutcome) {
   EXPECT_EQ(overwrite.status, kExitOk);
   EXPECT_EQ(overwrite.out, "");
   EXPECT_TRUE(fs::exists(dir / "results" / "animated_loop.tga"));
-  fs::remove_all(dir);
 }
 
 TEST(Cli, ArgvEntryPointSkipsTheProgramName) {
@@ -231,17 +229,9 @@ TEST(CliArguments, ConfigurationsAndSettingsKeepTheirOrder) {
 // A folder for the test's files, removed afterwards.
 class CliFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("pixolan-cli-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Path(std::string_view name) const { return (dir_ / name).string(); }
+  std::string Path(std::string_view name) const { return folder_.File(name); }
 
-  std::filesystem::path dir_;
+  test::TTempFolder folder_;
 };
 
 // The value of SECTION.NAME in --print-settings output.

@@ -8,6 +8,7 @@
 #include "core/BatchConversion.h"
 #include "core/ImageFiles.h"
 #include "imaging/Imaging.h"
+#include "support/TempFolder.h"
 
 namespace pixolan::core {
 namespace {
@@ -41,10 +42,6 @@ class RecordingReporter : public TBatchReporter {
 class BatchConversionTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("pixolan-batch-" + std::to_string(::getpid()) + "-" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "in");
     TImageData image;
     imaging::ImageCreate(5, 4, TImageFormatId::A8R8G8B8, image);
@@ -54,7 +51,6 @@ class BatchConversionTest : public testing::Test {
     ASSERT_TRUE(SaveResultImage(In("two.tga"), image));
     std::ofstream(In("broken.gif")) << "GIF89a but nothing more";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string In(const std::string& name) const { return (dir_ / "in" / name).string(); }
   std::string Out(const std::string& name = "") const {
@@ -62,7 +58,8 @@ class BatchConversionTest : public testing::Test {
                         : (dir_ / "out" / "nested" / name).string();
   }
 
-  fs::path dir_;
+  test::TTempFolder folder_;
+  const fs::path dir_ = folder_.Path();
 };
 
 TEST_F(BatchConversionTest, ConvertsInListOrderAndReportsFailuresPerFile) {
