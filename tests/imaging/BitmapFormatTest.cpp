@@ -29,7 +29,7 @@ TBitmapFileFormat& Bmp() {
 
 // A bitmap file in memory: file header, a 40-byte (or other) info header, extra bytes
 // (masks, color table) and pixel data. Sizes and offsets are filled in.
-struct TBmpSpec {
+struct TBmpLayout {
   int32_t Width = 1;
   int32_t Height = 1;
   uint16_t BitCount = 8;
@@ -41,27 +41,27 @@ struct TBmpSpec {
   std::vector<uint8_t> HeaderTail = {};  // fields after the first 40 bytes of the header
 };
 
-std::vector<uint8_t> MakeBmp(const TBmpSpec& s) {
+std::vector<uint8_t> MakeBmp(const TBmpLayout& layout) {
   std::vector<uint8_t> b = {'B', 'M'};
-  const uint32_t offset = 14 + s.HeaderSize + uint32_t(s.Extra.size());
-  Add32(b, offset + uint32_t(s.Pixels.size()));
+  const uint32_t offset = 14 + layout.HeaderSize + uint32_t(layout.Extra.size());
+  Add32(b, offset + uint32_t(layout.Pixels.size()));
   Add32(b, 0);
   Add32(b, offset);
-  Add32(b, s.HeaderSize);
-  Add32(b, uint32_t(s.Width));
-  Add32(b, uint32_t(s.Height));
+  Add32(b, layout.HeaderSize);
+  Add32(b, uint32_t(layout.Width));
+  Add32(b, uint32_t(layout.Height));
   Add16(b, 1);
-  Add16(b, s.BitCount);
-  Add32(b, s.Compression);
-  Add32(b, uint32_t(s.Pixels.size()));
+  Add16(b, layout.BitCount);
+  Add32(b, layout.Compression);
+  Add32(b, uint32_t(layout.Pixels.size()));
   Add32(b, 2835);
   Add32(b, 2835);
-  Add32(b, s.ColorsUsed);
+  Add32(b, layout.ColorsUsed);
   Add32(b, 0);
-  b.insert(b.end(), s.HeaderTail.begin(), s.HeaderTail.end());
-  b.resize(14 + s.HeaderSize, 0);
-  b.insert(b.end(), s.Extra.begin(), s.Extra.end());
-  b.insert(b.end(), s.Pixels.begin(), s.Pixels.end());
+  b.insert(b.end(), layout.HeaderTail.begin(), layout.HeaderTail.end());
+  b.resize(14 + layout.HeaderSize, 0);
+  b.insert(b.end(), layout.Extra.begin(), layout.Extra.end());
+  b.insert(b.end(), layout.Pixels.begin(), layout.Pixels.end());
   return b;
 }
 
@@ -466,7 +466,7 @@ TEST(BmpReader, MasksInsideLongerHeadersAreUsed) {
 TEST(BmpReader, BadHeadersAndDataAreRefusedWithAReason) {
   struct TCase {
     const char* Name;
-    TBmpSpec Spec;
+    TBmpLayout Layout;
     size_t CutTo = 0;  // when non-zero, the file is cut to this many bytes
     const char* Reason;
   };
@@ -512,7 +512,7 @@ TEST(BmpReader, BadHeadersAndDataAreRefusedWithAReason) {
       {"file cut inside the header", {.Pixels = {0, 0, 0, 0}}, 30, "info header"},
   };
   for (const TCase& c : cases) {
-    std::vector<uint8_t> bytes = MakeBmp(c.Spec);
+    std::vector<uint8_t> bytes = MakeBmp(c.Layout);
     if (c.CutTo) bytes.resize(c.CutTo);
     try {
       LoadBytes(Bmp(), bytes);

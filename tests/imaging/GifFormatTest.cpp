@@ -60,7 +60,7 @@ constexpr TPixel32 kClear = {0, 0, 0, 0};
 
 // ---- Building GIF files -------------------------------------------------------------
 
-struct TFrameSpec {
+struct TFrameLayout {
   int Left = 0, Top = 0, Width = 1, Height = 1;
   std::vector<uint8_t> Pixels{};       // rows top to bottom
   std::vector<uint32_t> LocalTable{};  // 0xRRGGBB; a power of two 2..256, or empty
@@ -75,7 +75,7 @@ struct TGifLayout {
   int Width = 1, Height = 1;
   std::vector<uint32_t> GlobalTable{};
   int Background = 0;
-  std::vector<TFrameSpec> Frames{};
+  std::vector<TFrameLayout> Frames{};
   bool Trailer = true;
 };
 
@@ -105,7 +105,7 @@ std::vector<uint8_t> MakeGif(const TGifLayout& layout) {
                                          : uint8_t(0xF0 | TableBits(layout.GlobalTable.size())));
   b.insert(b.end(), {uint8_t(layout.Background), 0});
   PutTable(b, layout.GlobalTable);
-  for (const TFrameSpec& f : layout.Frames) {
+  for (const TFrameLayout& f : layout.Frames) {
     if (f.Disposal >= 0) {
       b.insert(b.end(), {0x21, 0xF9, 4, uint8_t(f.Disposal << 2 | (f.Transparent >= 0 ? 1 : 0)), 10,
                          0, uint8_t(std::max(f.Transparent, 0)), 0});
@@ -490,7 +490,7 @@ TEST(GifRead, FileWithoutColorTableUsesTheBitSplitPalette) {
 TEST(GifRead, InterlacedFramesAreDeinterlaced) {
   for (int height : {1, 2, 3, 4, 5, 8, 9, 17}) {
     SCOPED_TRACE(height);
-    TFrameSpec frame{.Width = 3, .Height = height};
+    TFrameLayout frame{.Width = 3, .Height = height};
     for (int i = 0; i < 3 * height; ++i) frame.Pixels.push_back(uint8_t(i % 7));
     TGifLayout layout{
         .Width = 3, .Height = height, .GlobalTable = {0, 1, 2, 3, 4, 5, 6, 7}, .Frames = {frame}};
@@ -520,7 +520,7 @@ TEST(GifRead, FrameSizesAreClampedToTheScreen) {
   }
   {
     SCOPED_TRACE("interlaced and higher than the screen");
-    TFrameSpec frame{.Width = 1, .Height = 5, .Pixels = {1, 2, 3, 4, 5}, .Interlaced = true};
+    TFrameLayout frame{.Width = 1, .Height = 5, .Pixels = {1, 2, 3, 4, 5}, .Interlaced = true};
     const TDynImageDataArray frames =
         LoadFrames(MakeGif({.Width = 1, .Height = 3, .GlobalTable = table, .Frames = {frame}}));
     EXPECT_EQ(BytesOf(frames[0]), (std::vector<uint8_t>{1, 2, 3}));
@@ -650,15 +650,15 @@ TEST(GifRead, HugeFrameClaimsAreRefusedBeforeAllocating) {
 // Every prefix of a valid animation and every single-byte corruption loads or fails with
 // EImagingError.
 TEST(GifRead, TruncatedAndCorruptedFilesNeverCrash) {
-  std::vector<TFrameSpec> frames;
+  std::vector<TFrameLayout> frames;
   for (int i = 0; i < 3; ++i) {
-    TFrameSpec f{.Left = i,
-                 .Top = i,
-                 .Width = 5,
-                 .Height = 4,
-                 .Interlaced = i == 1,
-                 .Disposal = i + 1,
-                 .Transparent = i == 2 ? 1 : -1};
+    TFrameLayout f{.Left = i,
+                   .Top = i,
+                   .Width = 5,
+                   .Height = 4,
+                   .Interlaced = i == 1,
+                   .Disposal = i + 1,
+                   .Transparent = i == 2 ? 1 : -1};
     for (int p = 0; p < 20; ++p) f.Pixels.push_back(uint8_t((p * (i + 3)) % 4));
     if (i == 1) f.LocalTable = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456};
     frames.push_back(f);
@@ -731,7 +731,7 @@ TEST(GifCompose, TransparentFirstFrameOnALargerScreen) {
 // Screen 3x1; palette: 0 black, 1 red, 2 green, 3 blue; background index 3 (blue).
 struct TComposeCase {
   std::string Name;
-  std::vector<TFrameSpec> Frames{};
+  std::vector<TFrameLayout> Frames{};
   std::vector<std::vector<uint32_t>> Expected;  // 0xAARRGGBB per composed image
 };
 
@@ -740,11 +740,11 @@ TEST(GifCompose, DisposalMethods) {
   const uint32_t T = 0x000000FF;  // the blue entry made transparent
   const uint32_t TG = 0x0000FF00;
   const auto px = [](int left, std::vector<uint8_t> pixels, int disposal, int transparent = -1) {
-    return TFrameSpec{.Left = left,
-                      .Width = int(pixels.size()),
-                      .Pixels = pixels,
-                      .Disposal = disposal,
-                      .Transparent = transparent};
+    return TFrameLayout{.Left = left,
+                        .Width = int(pixels.size()),
+                        .Pixels = pixels,
+                        .Disposal = disposal,
+                        .Transparent = transparent};
   };
   const std::vector<TComposeCase> cases = {
       {"keep", {px(0, {1, 1, 1}, 1), px(1, {2}, 1)}, {{R, R, R}, {R, G, R}}},

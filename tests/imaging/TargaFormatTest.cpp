@@ -29,7 +29,7 @@ TTargaFileFormat& Tga() {
 
 // A Targa file in memory: header, ID, color map and pixel data as given, and optionally a
 // version 2 footer whose extension area holds an attribute type.
-struct TTgaSpec {
+struct TTgaLayout {
   uint8_t Type = 2;
   uint8_t Depth = 24;
   uint8_t Descriptor = 0x20;
@@ -45,26 +45,26 @@ struct TTgaSpec {
   int AttributeType = -1;  // -1: no footer
 };
 
-std::vector<uint8_t> MakeTga(const TTgaSpec& s) {
-  std::vector<uint8_t> b = {uint8_t(s.Id.size()), s.MapType, s.Type};
-  Add16(b, s.MapFirst);
-  Add16(b, s.MapLength);
-  b.push_back(s.MapEntryBits);
+std::vector<uint8_t> MakeTga(const TTgaLayout& layout) {
+  std::vector<uint8_t> b = {uint8_t(layout.Id.size()), layout.MapType, layout.Type};
+  Add16(b, layout.MapFirst);
+  Add16(b, layout.MapLength);
+  b.push_back(layout.MapEntryBits);
   Add16(b, 0);
   Add16(b, 0);
-  Add16(b, s.Width);
-  Add16(b, s.Height);
-  b.push_back(s.Depth);
-  b.push_back(s.Descriptor);
-  b.insert(b.end(), s.Id.begin(), s.Id.end());
-  b.insert(b.end(), s.Map.begin(), s.Map.end());
-  b.insert(b.end(), s.Pixels.begin(), s.Pixels.end());
-  if (s.AttributeType >= 0) {
+  Add16(b, layout.Width);
+  Add16(b, layout.Height);
+  b.push_back(layout.Depth);
+  b.push_back(layout.Descriptor);
+  b.insert(b.end(), layout.Id.begin(), layout.Id.end());
+  b.insert(b.end(), layout.Map.begin(), layout.Map.end());
+  b.insert(b.end(), layout.Pixels.begin(), layout.Pixels.end());
+  if (layout.AttributeType >= 0) {
     const size_t extension = b.size();
     std::vector<uint8_t> area(495, 0);
     area[0] = 495 & 0xFF;
     area[1] = 495 >> 8;
-    area[494] = uint8_t(s.AttributeType);
+    area[494] = uint8_t(layout.AttributeType);
     b.insert(b.end(), area.begin(), area.end());
     Add32(b, uint32_t(extension));
     b.insert(b.end(), 4, 0);
@@ -197,7 +197,7 @@ TEST(TgaConformance, PixelsPillowChecks) {
 TEST(TgaReader, EveryDepthBecomesItsFormat) {
   struct TCase {
     const char* Name;
-    TTgaSpec Spec;
+    TTgaLayout Layout;
     F Format;
     std::vector<TPixel32> Pixels;  // the two pixels as A8R8G8B8
   };
@@ -298,7 +298,7 @@ TEST(TgaReader, EveryDepthBecomesItsFormat) {
        {{1, 2, 3, 255}, {4, 5, 6, 255}}},
   };
   for (const TCase& c : cases) {
-    const TImageData image = LoadBytes(Tga(), MakeTga(c.Spec));
+    const TImageData image = LoadBytes(Tga(), MakeTga(c.Layout));
     EXPECT_EQ(image.Format, c.Format) << c.Name;
     EXPECT_EQ(PixelsOf(image).Pixels, c.Pixels) << c.Name;
   }
@@ -402,7 +402,7 @@ TEST(TgaReader, RunLengthPacketsMayCrossRowsAndAreCutAtTheEnd) {
 TEST(TgaReader, BadHeadersAndShortDataAreRefusedWithAReason) {
   struct TCase {
     const char* Name;
-    TTgaSpec Spec;
+    TTgaLayout Layout;
     const char* Reason;
   };
   const TCase cases[] = {
@@ -442,7 +442,7 @@ TEST(TgaReader, BadHeadersAndShortDataAreRefusedWithAReason) {
       {"ID longer than the file", {.Id = std::vector<uint8_t>(40, 1)}, "truncated"},
   };
   for (const TCase& c : cases) {
-    std::vector<uint8_t> bytes = MakeTga(c.Spec);
+    std::vector<uint8_t> bytes = MakeTga(c.Layout);
     if (std::string(c.Name) == "ID longer than the file") bytes.resize(30);
     try {
       LoadBytes(Tga(), bytes);
