@@ -197,16 +197,21 @@ TEST(FormatList, SaysSoWhenNothingIsRegistered) {
   EXPECT_EQ(out.str(), "No image formats are available in this build.\n");
 }
 
+// The handlers this build registers, in registration order, written out by hand: an
+// expectation made with the printer under test would agree with any mistake of it.
 TEST(Cli, ListFormatsShowsTheRegistryInOrder) {
   const TRun run = RunWith({"--list-formats"});
   EXPECT_EQ(run.status, kExitOk);
   EXPECT_EQ(run.err, "");
-  const std::vector<imaging::TImageFileFormat*> formats = imaging::FileFormats();
-  std::ostringstream expected;
-  PrintFormatList(expected, formats);
-  EXPECT_EQ(run.out, expected.str());
+  EXPECT_EQ(run.out,
+            "Format                                  Masks                            Load  Save\n"
+            "Truevision Targa Image                  *.tga                            yes   yes\n"
+            "Graphics Interchange Format             *.gif                            yes   yes\n"
+            "Joint Photographic Experts Group Image  *.jpg,*.jpeg,*.jfif,*.jpe,*.jif  yes   yes\n"
+            "Windows Bitmap Image                    *.bmp,*.dib                      yes   yes\n");
   const std::vector<std::string> lines = Lines(run.out);
-  ASSERT_EQ(lines.size(), formats.empty() ? 1u : formats.size() + 1);
+  const std::vector<imaging::TImageFileFormat*> formats = imaging::FileFormats();
+  ASSERT_EQ(lines.size(), formats.size() + 1);
   for (size_t i = 0; i < formats.size(); ++i)
     EXPECT_TRUE(lines[i + 1].starts_with(formats[i]->Name)) << lines[i + 1];
 }
