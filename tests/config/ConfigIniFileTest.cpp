@@ -7,19 +7,22 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "config/ConfigIniFile.h"
+#include "support/Files.h"
+#include "support/TempFolder.h"
 
 namespace {
 
 using pixolan::config::EConfigWriteError;
 using pixolan::config::ProtectEnclosingQuotes;
 using pixolan::config::TConfigIniFile;
+using pixolan::test::ReadFileText;
+using pixolan::test::TTempFolder;
+using pixolan::test::WriteFileText;
 namespace fs = std::filesystem;
 
 // UTF-16LE bytes of text, with the byte order mark unless told otherwise.
@@ -33,46 +36,17 @@ std::string Le(std::u16string_view text, bool mark = true) {
   return out;
 }
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-std::vector<std::string> FolderEntries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class ConfigIniFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "pixolan-ini-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(folder_, ec);
-  }
-
   fs::path Path(const std::string& name = "test.pxc") const { return folder_ / name; }
 
   // Writes bytes as the file and returns its name.
   std::string MakeFile(std::string_view bytes, const std::string& name = "test.pxc") const {
-    WriteBytes(Path(name), bytes);
+    WriteFileText(Path(name), bytes);
     return Path(name).string();
   }
 
-  fs::path folder_;
+  TTempFolder folder_;
 };
 
 // ---- Quoting -----------------------------------------------------------------------------
@@ -128,7 +102,7 @@ TEST_F(ConfigIniFileTest, StoredFormOfQuotedTexts) {
     const std::string name = Path().string();
     fs::remove(name);
     TConfigIniFile(name).WriteString("S", "k", ProtectEnclosingQuotes(c.text));
-    EXPECT_EQ(ReadBytes(name), Le(u"[S]\r\n" + std::u16string(c.line) + u"\r\n")) << c.text;
+    EXPECT_EQ(ReadFileText(name), Le(u"[S]\r\n" + std::u16string(c.line) + u"\r\n")) << c.text;
   }
 }
 
@@ -224,7 +198,7 @@ TEST_F(ConfigIniFileTest, IntegersAndBooleansAreWrittenAsDecimalText) {
   ini.WriteInteger("FCE", "FSI", 12);
   ini.WriteBool("FCE", "FBO", true);
   ini.WriteBool("FCE", "FIT", false);
-  EXPECT_EQ(ReadBytes(name), Le(u"[FCE]\r\nFCL=-16777208\r\nFSI=12\r\nFBO=1\r\nFIT=0\r\n"));
+  EXPECT_EQ(ReadFileText(name), Le(u"[FCE]\r\nFCL=-16777208\r\nFSI=12\r\nFBO=1\r\nFIT=0\r\n"));
   EXPECT_EQ(ini.ReadInteger("FCE", "FCL", 0), -16777208);
   EXPECT_TRUE(ini.ReadBool("FCE", "FBO", false));
   EXPECT_FALSE(ini.ReadBool("FCE", "FIT", true));
@@ -273,7 +247,7 @@ TEST_F(ConfigIniFileTest, WritesChangeOnlyWhatTheyMust) {
   for (const auto& c : cases) {
     const std::string name = MakeFile(Le(c.before));
     TConfigIniFile(name).WriteString(c.section, c.key, c.value);
-    EXPECT_EQ(ReadBytes(name), Le(c.after)) << c.what;
+    EXPECT_EQ(ReadFileText(name), Le(c.after)) << c.what;
   }
 }
 
@@ -284,14 +258,14 @@ TEST_F(ConfigIniFileTest, NewFileStartsWithTheByteOrderMark) {
   EXPECT_TRUE(ini.ReadSections().empty());
   EXPECT_FALSE(ini.SectionExists("S"));
   ini.WriteString("S", "k", "Größe");
-  EXPECT_EQ(ReadBytes(name), "\xFF\xFE" + Le(u"[S]\r\nk=Größe\r\n", false));
+  EXPECT_EQ(ReadFileText(name), "\xFF\xFE" + Le(u"[S]\r\nk=Größe\r\n", false));
 }
 
 TEST_F(ConfigIniFileTest, LineBreaksInValuesBecomeBlanks) {
   const std::string name = MakeFile(Le(u"[S]\r\nk=old\r\nnext=1\r\n"));
   TConfigIniFile ini(name);
   ini.WriteString("S", "k", "a\r\nb\nc\rd\n");
-  EXPECT_EQ(ReadBytes(name), Le(u"[S]\r\nk=\"a b c d \"\r\nnext=1\r\n"));
+  EXPECT_EQ(ReadFileText(name), Le(u"[S]\r\nk=\"a b c d \"\r\nnext=1\r\n"));
   EXPECT_EQ(TConfigIniFile(name).ReadString("S", "k", ""), "a b c d ");
 }
 
@@ -303,7 +277,7 @@ TEST_F(ConfigIniFileTest, NamesTheFileCannotHoldAreRefused) {
     EXPECT_THROW(ini.WriteString("S", key, "x"), std::invalid_argument) << "[" << key << "]";
   for (const char* section : {"a\r\nb", " a", "a\t"})
     EXPECT_THROW(ini.WriteString(section, "k", "x"), std::invalid_argument) << section;
-  EXPECT_EQ(ReadBytes(name), before);
+  EXPECT_EQ(ReadFileText(name), before);
 }
 
 // ---- Names -----------------------------------------------------------------------------
@@ -319,7 +293,7 @@ TEST_F(ConfigIniFileTest, NamesAreComparedWithoutRegardToCase) {
   EXPECT_TRUE(ini.SectionExists("größe"));
   EXPECT_FALSE(ini.SectionExists("GROSSE"));
   ini.WriteBool("PBCH", "act_size", false);
-  EXPECT_EQ(ReadBytes(name),
+  EXPECT_EQ(ReadFileText(name),
             Le(u"[PbCh]\r\nAct_Size=0\r\n[Größe]\r\nÄnderung=ja\r\n[ΣΊΓΜΑ]\r\nЖук=да\r\n"));
 }
 
@@ -364,11 +338,11 @@ TEST_F(ConfigIniFileTest, WindowsWrittenFileLoadsAndKeepsUnknownKeysOnSave) {
     ini.WriteBool("PA", "AI", true);
     batch.Commit();
   }
-  EXPECT_EQ(ReadBytes(name), Le(u"[PBED]\r\ninp_ordner=/home/anna/Bilder\r\nact_wz_quelle=\r\n"
-                                u"[PBCB]\r\nout_name=''%name%''\r\nact_farbekontrast=1,0\r\n"
-                                u"unbekannt=bleibt erhalten\r\n"
-                                u"[PBRF]\r\nr0=01   Bildgröße\r\nr1=02   Drehen/Spiegeln\r\n"
-                                u"[Zukunft]\r\nneu=\"  Überraschung  \"\r\n[PA]\r\nAI=1\r\n"));
+  EXPECT_EQ(ReadFileText(name), Le(u"[PBED]\r\ninp_ordner=/home/anna/Bilder\r\nact_wz_quelle=\r\n"
+                                   u"[PBCB]\r\nout_name=''%name%''\r\nact_farbekontrast=1,0\r\n"
+                                   u"unbekannt=bleibt erhalten\r\n"
+                                   u"[PBRF]\r\nr0=01   Bildgröße\r\nr1=02   Drehen/Spiegeln\r\n"
+                                   u"[Zukunft]\r\nneu=\"  Überraschung  \"\r\n[PA]\r\nAI=1\r\n"));
 }
 
 TEST_F(ConfigIniFileTest, OtherEncodingsAreReadAndWrittenBackAsUtf16) {
@@ -397,7 +371,7 @@ TEST_F(ConfigIniFileTest, OtherEncodingsAreReadAndWrittenBackAsUtf16) {
     TConfigIniFile ini(name);
     EXPECT_EQ(ini.ReadString("S", "k", ""), "Größe €") << c.what;
     ini.WriteString("S", "n", "1");
-    EXPECT_EQ(ReadBytes(name), Le(u"[S]\r\nk=Größe €\r\nn=1\r\n")) << c.what;
+    EXPECT_EQ(ReadFileText(name), Le(u"[S]\r\nk=Größe €\r\nn=1\r\n")) << c.what;
   }
 }
 
@@ -492,11 +466,11 @@ TEST_F(ConfigIniFileTest, DeferredWritesReachTheFileAtTheEnd) {
       inner.Commit();
     }
     ini.WriteInteger("T", "n", 3);
-    EXPECT_EQ(ReadBytes(name), before);
+    EXPECT_EQ(ReadFileText(name), before);
     EXPECT_EQ(ini.ReadString("S", "k", ""), "2");
     EXPECT_EQ(ini.ReadInteger("T", "n", 0), 3);
   }  // no Commit: the destructor writes
-  EXPECT_EQ(ReadBytes(name), Le(u"[S]\r\nk=2\r\n[T]\r\nn=3\r\n"));
+  EXPECT_EQ(ReadFileText(name), Le(u"[S]\r\nk=2\r\n[T]\r\nn=3\r\n"));
 }
 
 TEST_F(ConfigIniFileTest, KeepsPermissionsAndWritesThroughSymbolicLinks) {
@@ -506,10 +480,10 @@ TEST_F(ConfigIniFileTest, KeepsPermissionsAndWritesThroughSymbolicLinks) {
   fs::create_symlink("test.pxc", link);
   TConfigIniFile(link.string()).WriteString("S", "k", "2");
   EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
-  EXPECT_EQ(ReadBytes(name), Le(u"[S]\r\nk=2\r\n"));
+  EXPECT_EQ(ReadFileText(name), Le(u"[S]\r\nk=2\r\n"));
   EXPECT_EQ(fs::status(name).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_EQ(FolderEntries(folder_), (std::vector<std::string>{"link.pxc", "test.pxc"}));
+  EXPECT_EQ(folder_.Entries(), (std::vector<std::string>{"link.pxc", "test.pxc"}));
 }
 
 // Runs in a child process: an unprivileged user is needed for permissions to count, and a
@@ -558,13 +532,13 @@ TEST_F(ConfigIniFileTest, UnwritableFileRaisesAndStaysIntact) {
     SCOPED_TRACE(c.what);
     const std::string name = MakeFile(before);
     fs::permissions(name, c.filePerms);
-    fs::permissions(folder_, c.folderPerms);
+    fs::permissions(folder_.Path(), c.folderPerms);
     EXPECT_EXIT(ExpectWriteErrorInChild(name, c.unprivileged, c.limitFileSize),
                 ::testing::ExitedWithCode(0), "");
-    fs::permissions(folder_, fs::perms::owner_all);
+    fs::permissions(folder_.Path(), fs::perms::owner_all);
     fs::permissions(name, fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(ReadBytes(name), before);
-    EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{"test.pxc"});
+    EXPECT_EQ(ReadFileText(name), before);
+    EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"test.pxc"});
   }
 }
 
@@ -573,7 +547,7 @@ TEST_F(ConfigIniFileTest, WriteErrorNamesTheFile) {
     const char* what;
     std::string name;
   } cases[] = {
-      {"a folder", folder_.string()},
+      {"a folder", folder_.Path().string()},
       {"in a missing folder", (folder_ / "missing" / "x.pxc").string()},
       {"below a file", MakeFile("x", "plain") + "/x.pxc"},
   };
@@ -589,8 +563,8 @@ TEST_F(ConfigIniFileTest, WriteErrorNamesTheFile) {
     // The object does not pretend to hold what it could not save.
     EXPECT_EQ(ini.ReadString("S", "k", "default"), "default") << c.what;
   }
-  EXPECT_EQ(ReadBytes(Path("plain")), "x");
-  EXPECT_TRUE(fs::is_directory(folder_));
+  EXPECT_EQ(ReadFileText(Path("plain")), "x");
+  EXPECT_TRUE(fs::is_directory(folder_.Path()));
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "config/ConfigIniFile.h"
 #include "config/ConfigurationFile.h"
 #include "config/JobSettings.h"
 #include "config/StoreDefinition.h"
+#include "support/Files.h"
+#include "support/TempFolder.h"
 
 namespace pixolan::config {
 namespace {
@@ -20,17 +19,9 @@ const TScreenSize kScreen{1280, 1024};
 
 class ConfigurationFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pixolan-config-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(std::string_view name) const { return (dir_ / name).string(); }
+  std::string Path(std::string_view name) const { return folder_.File(name); }
 
-  fs::path dir_;
+  test::TTempFolder folder_;
 };
 
 // UTF-8 to UTF-16LE code units (the test texts stay within the BMP).
@@ -58,19 +49,12 @@ std::string Utf16le(std::string_view text) {
 void WriteWindowsFile(const std::string& path, std::initializer_list<std::string_view> lines) {
   std::string bytes = "\xFF\xFE";
   for (std::string_view line : lines) bytes += Utf16le(std::string(line) + "\r\n");
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  test::WriteFileText(path, bytes);
 }
 
 // The file's text as UTF-8 (BMP only), without its byte order mark.
 std::string RawText(const std::string& path) {
-  const std::string bytes = ReadBytes(path);
+  const std::string bytes = test::ReadFileText(path);
   std::string text;
   for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
     const uint32_t code =
@@ -189,16 +173,16 @@ TEST_F(ConfigurationFileTest, SavedAndLoadedGivesTheSameStore) {
     EXPECT_EQ(Differences(saved, loaded), std::vector<std::string>{});
     EXPECT_GT(Differences(SettingsStore(language), loaded).size(), 60u);
     // Saved again, the file is the same.
-    const std::string first = ReadBytes(Path("full.pxc"));
+    const std::string first = test::ReadFileText(Path("full.pxc"));
     KonfigurationSpeichern(loaded, Path("again.pxc"));
-    EXPECT_EQ(ReadBytes(Path("again.pxc")), first);
+    EXPECT_EQ(test::ReadFileText(Path("again.pxc")), first);
   }
 }
 
 TEST_F(ConfigurationFileTest, NewFileHoldsTheSectionsAndKeysInOrder) {
   const SettingsStore store;
   KonfigurationSpeichern(store, Path("new.pxc"));
-  const std::string bytes = ReadBytes(Path("new.pxc"));
+  const std::string bytes = test::ReadFileText(Path("new.pxc"));
   ASSERT_GE(bytes.size(), 2u);
   EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
   const std::string text = RawText(Path("new.pxc"));
@@ -338,7 +322,7 @@ TEST_F(ConfigurationFileTest, FileOfTheWindowsProgramLoadsAndKeepsUnknownKeys) {
   EXPECT_EQ(store.Color("PBED", "act_randfarbe"), 0x0000FFu);
 
   KonfigurationSpeichern(store, path);
-  EXPECT_EQ(ReadBytes(path).substr(0, 2), "\xFF\xFE");
+  EXPECT_EQ(test::ReadFileText(path).substr(0, 2), "\xFF\xFE");
   TConfigIniFile file(path);
   EXPECT_EQ(file.ReadString("PBED", "zukunft", ""), "bleibt");
   EXPECT_EQ(file.ReadString("Unbekannt", "x", ""), "y");
@@ -412,7 +396,7 @@ TEST_F(ConfigurationFileTest, OrderSectionIsAppliedByPositionThenRepaired) {
     for (std::string_view line : c.lines) lines.emplace_back(line);
     std::string bytes = "\xFF\xFE";
     for (const std::string& line : lines) bytes += Utf16le(line + "\r\n");
-    std::ofstream(Path("order.pxc"), std::ios::binary | std::ios::trunc) << bytes;
+    test::WriteFileText(Path("order.pxc"), bytes);
     SettingsStore store(TLanguage::De);
     KonfigurationLaden(store, Path("order.pxc"), TLoadOrigin::Menu, kScreen);
     EXPECT_EQ(RepairedOrder(store), c.order);
@@ -475,7 +459,7 @@ TEST_F(ConfigurationFileTest, LoadOrderConsequences) {
     SCOPED_TRACE(std::string(c.name));
     std::string bytes = "\xFF\xFE";
     for (std::string_view line : c.lines) bytes += Utf16le(std::string(line) + "\r\n");
-    std::ofstream(Path("order.pxc"), std::ios::binary | std::ios::trunc) << bytes;
+    test::WriteFileText(Path("order.pxc"), bytes);
     SettingsStore store;
     KonfigurationLaden(store, Path("order.pxc"), TLoadOrigin::Menu, kScreen);
     for (const auto& [name, value] : c.expected)
@@ -541,7 +525,7 @@ TEST_F(ConfigurationFileTest, PlacementAgainstTheScreen) {
     SCOPED_TRACE(std::string(c.name));
     std::string bytes = "\xFF\xFE";
     for (std::string_view line : c.lines) bytes += Utf16le(std::string(line) + "\r\n");
-    std::ofstream(Path("place.pxc"), std::ios::binary | std::ios::trunc) << bytes;
+    test::WriteFileText(Path("place.pxc"), bytes);
     SettingsStore store;
     Set(store, "SP.PT", "0");
     KonfigurationLaden(store, Path("place.pxc"), c.origin, kScreen);
@@ -584,7 +568,7 @@ TEST_F(ConfigurationFileTest, DamagedFilesChangeOnlyTheFixedSteps) {
   }
   for (const auto& [name, bytes] : files) {
     SCOPED_TRACE(name);
-    std::ofstream(Path("damaged.pxc"), std::ios::binary | std::ios::trunc) << bytes;
+    test::WriteFileText(Path("damaged.pxc"), bytes);
     SettingsStore store;
     KonfigurationLaden(store, Path("damaged.pxc"), TLoadOrigin::StartUp, kScreen);
     // Random bytes may happen to spell a key; nothing else may change.
@@ -593,7 +577,7 @@ TEST_F(ConfigurationFileTest, DamagedFilesChangeOnlyTheFixedSteps) {
     else
       EXPECT_EQ(Differences(expected, store), std::vector<std::string>{});
   }
-  for (const std::string& path : {Path("missing.pxc"), dir_.string(), std::string()}) {
+  for (const std::string& path : {Path("missing.pxc"), folder_.Path().string(), std::string()}) {
     SCOPED_TRACE(path);
     SettingsStore store;
     KonfigurationLaden(store, path, TLoadOrigin::Menu, kScreen);
@@ -610,7 +594,7 @@ TEST_F(ConfigurationFileTest, UnwritableFileRaisesTheWriteError) {
   } catch (const EConfigWriteError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
   }
-  EXPECT_THROW(KonfigurationSpeichern(store, dir_.string()), EConfigWriteError);
+  EXPECT_THROW(KonfigurationSpeichern(store, folder_.Path().string()), EConfigWriteError);
 }
 
 TEST_F(ConfigurationFileTest, SavingIntoAProfileKeepsItsOtherSections) {

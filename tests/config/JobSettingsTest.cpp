@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "config/JobSettings.h"
 #include "config/StoreDefinition.h"
 #include "imaging/Options.h"
@@ -206,16 +208,42 @@ class AusgabeWerteSetzenTest : public ::testing::Test {
   void TearDown() override { imaging::EnginePopOptions(); }
 };
 
+// Binds a variable to an option id while no handler of this build holds that id, so that
+// what is set there can be seen; unbound again when it goes away.
+class TStandInOption {
+ public:
+  explicit TStandInOption(int32_t id) : id_(id) {
+    if (imaging::EngineGetOption(id) == imaging::OptionInvalid)
+      bound_ = imaging::RegisterEngineOption(id, &value_);
+  }
+  ~TStandInOption() {
+    if (bound_) imaging::UnregisterEngineOption(id_, &value_);
+  }
+  TStandInOption(const TStandInOption&) = delete;
+  TStandInOption& operator=(const TStandInOption&) = delete;
+
+ private:
+  int32_t id_;
+  std::atomic<int32_t> value_{-1};
+  bool bound_ = false;
+};
+
 TEST_F(AusgabeWerteSetzenTest, SetsQualityProgressiveAndLayers) {
+  const TStandInOption layers(imaging::kOptionPsdSaveAsLayer);
+  ASSERT_TRUE(imaging::EngineSetOption(imaging::kOptionPsdSaveAsLayer, -1));
   SettingsStore store;
   Set(store, "EACB.out_quality", "55");
   Set(store, "progressivaktiv", "1");
+  Set(store, "psdlayers", "1");
   AusgabeWerteSetzen(store);
   EXPECT_EQ(imaging::EngineGetOption(10), 55);
   EXPECT_EQ(imaging::EngineGetOption(11), 1);
+  EXPECT_EQ(imaging::EngineGetOption(imaging::kOptionPsdSaveAsLayer), 1);
   Set(store, "progressivaktiv", "0");
+  Set(store, "psdlayers", "0");
   AusgabeWerteSetzen(store);
   EXPECT_EQ(imaging::EngineGetOption(11), 0);
+  EXPECT_EQ(imaging::EngineGetOption(imaging::kOptionPsdSaveAsLayer), 0);
 }
 
 TEST_F(AusgabeWerteSetzenTest, RefusesAQualityThatIsNoWholeNumber) {

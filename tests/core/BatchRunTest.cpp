@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <deque>
@@ -9,6 +8,7 @@
 #include "core/BatchRun.h"
 #include "core/ImageFiles.h"
 #include "imaging/Imaging.h"
+#include "support/TempFolder.h"
 
 namespace pixolan::core {
 namespace {
@@ -52,10 +52,6 @@ class TRecordingFrontEnd : public TBatchFrontEnd {
 class BatchRunTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("pixolan-batch-" + std::to_string(::getpid()) + "-" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "in");
     imaging::ImageCreate(5, 4, TImageFormatId::A8R8G8B8, source_);
     for (int i = 0; i < source_.Size; ++i) source_.bits()[i] = uint8_t(i * 13);
@@ -68,8 +64,6 @@ class BatchRunTest : public testing::Test {
     settings_.Conversion.NamePattern = "%name%";
     settings_.Conversion.Format = "*.bmp - Windows Bitmap";
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string In(const std::string& name) const { return (dir_ / "in" / name).string(); }
   std::string Out(const std::string& name = "") const {
     return name.empty() ? (dir_ / "out" / "nested").string()
@@ -85,7 +79,8 @@ class BatchRunTest : public testing::Test {
     EXPECT_EQ(0, std::memcmp(loaded.bits(), source_.bits(), size_t(source_.Size))) << path;
   }
 
-  fs::path dir_;
+  test::TTempFolder folder_;
+  const fs::path& dir_ = folder_.Path();
   TImageData source_;
   TRunSettings settings_;
 };

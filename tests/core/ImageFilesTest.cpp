@@ -9,6 +9,7 @@
 #include "imaging/FileFormat.h"
 #include "imaging/Imaging.h"
 #include "imaging/Registry.h"
+#include "support/TempFolder.h"
 
 namespace pixolan::core {
 namespace {
@@ -20,16 +21,7 @@ using imaging::TPixel32;
 
 class ImageFilesTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("pixolan-imagefiles-" + std::to_string(::getpid()) + "-" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return folder_.File(name); }
 
   // A 3x2 opaque image with distinct pixels.
   static TImageData Sample() {
@@ -42,7 +34,7 @@ class ImageFilesTest : public testing::Test {
     return image;
   }
 
-  fs::path dir_;
+  test::TTempFolder folder_;
 };
 
 TEST_F(ImageFilesTest, LoadDecidesByContentNotByName) {

@@ -5,17 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "TestImages.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Imaging.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {
 
 using F = TImageFormatId;
-using test::BytesOf;
-using test::MakeImage;
-using test::RandomBytes;
+using namespace test;
 using Bytes = std::vector<uint8_t>;
 
 Bytes BitmapBytes(const TBitmap32& bitmap) {

@@ -8,17 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "TestImages.h"
 #include "imaging/Canvas.h"
 #include "imaging/Imaging.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {
 
 using F = TImageFormatId;
-using test::BytesOf;
-using test::MakeImage;
-using test::RandomBytes;
+using namespace test;
 
 struct Size {
   int32_t w, h;

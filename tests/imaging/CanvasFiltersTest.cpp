@@ -5,17 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "TestImages.h"
 #include "imaging/Canvas.h"
 #include "imaging/Imaging.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {
 
 using F = TImageFormatId;
-using test::BytesOf;
-using test::MakeImage;
-using test::RandomBytes;
+using namespace test;
 using Bytes = std::vector<uint8_t>;
 
 // A one-row A8R8G8B8 image of gray pixels with the given values and alpha 255.

@@ -2,30 +2,22 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "TestImages.h"
 #include "imaging/Canvas.h"
 #include "imaging/Imaging.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {
 
 using F = TImageFormatId;
-using test::BytesOf;
-using test::MakeImage;
-using test::RandomBytes;
+using namespace test;
 
 constexpr TPixel32 kRed = TPixel32::FromColor(0xFFFF0000u);
-
-TImageData Filled(int32_t w, int32_t h, uint32_t color) {
-  TImageData image;
-  ImageCreate(w, h, F::A8R8G8B8, image);
-  for (int32_t i = 0; i < w * h; ++i) std::memcpy(image.bits() + i * 4, &color, 4);
-  return image;
-}
 
 uint32_t At(const TImageData& image, int32_t x, int32_t y) {
   uint32_t v;

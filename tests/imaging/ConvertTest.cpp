@@ -2,11 +2,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <set>
 
-#include "TestImages.h"
 #include "imaging/ConvertInternal.h"
 #include "imaging/Imaging.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {
@@ -95,8 +96,11 @@ const PixelCase kPixelCases[] = {
      Floats({1.5f, -0.5f, 0.25f, 1.0f}),
      F::A8R8G8B8,
      {255, 0, 63, 255}},
-    {"float infinities saturate, NaN is 0", F::A32R32G32B32F,
-     Floats({INFINITY, -INFINITY, NAN, 2.0f}), F::A8R8G8B8, {255, 0, 0, 255}},
+    {"float infinities saturate, NaN is 0",
+     F::A32R32G32B32F,
+     Floats({INFINITY, -INFINITY, NAN, 2.0f}),
+     F::A8R8G8B8,
+     {255, 0, 0, 255}},
     {"a32b32g32r32f red first",
      F::A32B32G32R32F,
      Floats({1, 0, 0, 1}),

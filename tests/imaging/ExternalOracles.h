@@ -1,5 +1,5 @@
-// Test support: independent readers and writers (ImageMagick, netpbm) run as programs, a
-// temporary folder, the conformance corpus and a small PNM/PAM reader for their output.
+// Test support: independent readers and writers (ImageMagick, netpbm) run as programs, the
+// conformance corpus and a small PNM/PAM reader for their output.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,36 +19,15 @@
 
 #include "imaging/FileFormat.h"
 #include "imaging/Imaging.h"
+#include "support/Files.h"
 
-namespace pixolan::imaging::test {
+namespace pixolan::test {
 
 namespace fs = std::filesystem;
 
 inline fs::path TestDataDir() {
   return fs::path(PIXOLAN_TESTDATA_DIR);
 }
-
-// A fresh folder below the system's temporary folder, removed with its contents.
-class TTempDir {
- public:
-  TTempDir() {
-    std::string pattern = (fs::temp_directory_path() / "pixolan-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
-  }
-  ~TTempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-
-  fs::path operator/(const std::string& name) const { return path_ / name; }
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 inline std::string Quote(const fs::path& path) {
   std::string quoted = "'";
@@ -67,22 +46,12 @@ inline bool RunCommand(const std::string& command, const fs::path& log) {
   return std::system((command + " 2>" + Quote(log)).c_str()) == 0;
 }
 
-inline std::vector<uint8_t> ReadFileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFileBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
 // Pixels of a PNM (P5, P6) or PAM (P7) file with samples of at most 8 bits, as B, G, R, A.
 struct TRgbaPixels {
   int32_t Width = 0;
   int32_t Height = 0;
   bool HasAlpha = false;
-  std::vector<TPixel32> Pixels;
+  std::vector<imaging::TPixel32> Pixels;
 };
 
 inline bool ReadNetpbm(const fs::path& path, TRgbaPixels& out, std::string& error) {
@@ -145,7 +114,7 @@ inline bool ReadNetpbm(const fs::path& path, TRgbaPixels& out, std::string& erro
   const auto sample = [&](uint8_t v) { return uint8_t((v * 255 + maxval / 2) / maxval); };
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* s = bytes.data() + pos + i * size_t(depth);
-    TPixel32& p = out.Pixels[i];
+    imaging::TPixel32& p = out.Pixels[i];
     if (depth <= 2)
       p = {sample(s[0]), sample(s[0]), sample(s[0]), uint8_t(depth == 2 ? sample(s[1]) : 255)};
     else
@@ -167,17 +136,17 @@ inline bool ReadWithImageMagick(const fs::path& file, const fs::path& dir, TRgba
 }
 
 // The engine image as B, G, R, A pixels (converted to A8R8G8B8 on a clone).
-inline TRgbaPixels PixelsOf(const TImageData& image) {
-  TImageData clone;
-  ImageClone(image, clone);
-  ImageConvert(clone, TImageFormatId::A8R8G8B8);
+inline TRgbaPixels PixelsOf(const imaging::TImageData& image) {
+  imaging::TImageData clone;
+  imaging::ImageClone(image, clone);
+  imaging::ImageConvert(clone, imaging::TImageFormatId::A8R8G8B8);
   TRgbaPixels out;
   out.Width = clone.Width;
   out.Height = clone.Height;
   out.HasAlpha = true;
-  out.Pixels.assign(
-      reinterpret_cast<const TPixel32*>(clone.bits()),
-      reinterpret_cast<const TPixel32*>(clone.bits()) + size_t(clone.Width) * clone.Height);
+  out.Pixels.assign(reinterpret_cast<const imaging::TPixel32*>(clone.bits()),
+                    reinterpret_cast<const imaging::TPixel32*>(clone.bits()) +
+                        size_t(clone.Width) * clone.Height);
   return out;
 }
 
@@ -208,7 +177,7 @@ inline TPixelDiff ComparePixels(const TRgbaPixels& a, const TRgbaPixels& b) {
     return diff;
   }
   for (size_t i = 0; i < a.Pixels.size(); ++i) {
-    const TPixel32 p = a.Pixels[i], q = b.Pixels[i];
+    const imaging::TPixel32 p = a.Pixels[i], q = b.Pixels[i];
     if (p.A != q.A) ++diff.AlphaPixels;
     if (p.A == 0 && q.A == 0) continue;
     int delta = 0;
@@ -217,6 +186,39 @@ inline TPixelDiff ComparePixels(const TRgbaPixels& a, const TRgbaPixels& b) {
     diff.MaxColorDelta = std::max(diff.MaxColorDelta, delta);
   }
   return diff;
+}
+
+// Compares what another reader saw with the engine's image at the precision of the
+// format's channels: a 5-bit channel is equal when the top 5 bits of both are, whatever
+// scaling the other reader uses.
+inline bool SameAtPrecision(const imaging::TImageData& image, const TRgbaPixels& theirs,
+                            bool alphaToo, std::string& why) {
+  const TRgbaPixels ours = PixelsOf(image);
+  if (ours.Width != theirs.Width || ours.Height != theirs.Height) {
+    why = "size differs";
+    return false;
+  }
+  const imaging::TFormatDescriptor& d = *imaging::GetFormatDescriptor(image.Format);
+  int bits[4] = {8, 8, 8, 8};  // blue, green, red, alpha
+  if (d.UsesPackedLayout) {
+    const imaging::TPackedLayout& l = *d.Layout;
+    bits[0] = l.B.Bits, bits[1] = l.G.Bits, bits[2] = l.R.Bits, bits[3] = l.A.Bits;
+  }
+  for (size_t i = 0; i < ours.Pixels.size(); ++i) {
+    const imaging::TPixel32 o = ours.Pixels[i], t = theirs.Pixels[i];
+    for (int c = 0; c < 4; ++c) {
+      if (c == 3 && !alphaToo) break;
+      const int expected = c == 3 && !d.HasAlpha ? 255 : o[c];
+      const int shift = c == 3 && !d.HasAlpha ? 0 : 8 - bits[c];
+      if ((expected >> shift) != (t[c] >> shift)) {
+        std::ostringstream s;
+        s << "pixel " << i << " channel " << c << ": ours " << expected << ", theirs " << int(t[c]);
+        why = s.str();
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 // Corpus files whose expectation INVALID.tsv gives, by path relative to the corpus.
@@ -250,7 +252,7 @@ inline std::string CorpusName(const fs::path& file) {
 // image or is refused with an EImagingError; files INVALID.tsv marks "reject" must be
 // refused, and the refused ones must be exactly `expectedRefusals` (name -> why).
 inline void ExpectCorpusLoadsOrIsRefused(
-    TImageFileFormat& handler, const std::string& folder, const std::string& ext,
+    imaging::TImageFileFormat& handler, const std::string& folder, const std::string& ext,
     size_t minimumFiles, const std::map<std::string, std::string>& expectedRefusals) {
   const std::map<std::string, std::string> invalid = InvalidExpectations();
   const std::vector<fs::path> files = CorpusFiles(folder, ext);
@@ -258,15 +260,15 @@ inline void ExpectCorpusLoadsOrIsRefused(
   std::map<std::string, std::string> refused;
   for (const fs::path& file : files) {
     const std::string name = CorpusName(file);
-    TDynImageDataArray images;
+    imaging::TDynImageDataArray images;
     try {
       const bool loaded = handler.LoadFile(file.string(), images, true);
       EXPECT_TRUE(loaded) << name << ": load returned false without an error";
       if (loaded) {
         ASSERT_EQ(images.size(), 1u) << name;
-        EXPECT_TRUE(ImageIsValid(images[0])) << name;
+        EXPECT_TRUE(imaging::ImageIsValid(images[0])) << name;
       }
-    } catch (const EImagingError& e) {
+    } catch (const imaging::EImagingError& e) {
       refused[name] = e.what();
     }
     const auto expectation = invalid.find(name);
@@ -280,4 +282,4 @@ inline void ExpectCorpusLoadsOrIsRefused(
     EXPECT_TRUE(expectedRefusals.count(name)) << name << " was refused: " << message;
 }
 
-}  // namespace pixolan::imaging::test
+}  // namespace pixolan::test

@@ -1,34 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 
-#include "TestImages.h"
 #include "imaging/Geometry.h"
 #include "imaging/Imaging.h"
+#include "support/ErrorOf.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {
 
 using F = TImageFormatId;
 using Bytes = std::vector<uint8_t>;
-using test::BytesOf;
-using test::MakeImage;
-using test::RandomBytes;
+using namespace test;
 
 // Gray8 image whose pixels count up from 1, row by row.
 TImageData Counting(int32_t width, int32_t height) {
   Bytes bytes(size_t(width) * size_t(height));
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i + 1);
   return MakeImage(width, height, F::Gray8, bytes);
-}
-
-TImageData SolidARGB(int32_t width, int32_t height, TPixel32 color) {
-  TImageData image;
-  ImageCreate(width, height, F::A8R8G8B8, image);
-  for (int32_t i = 0; i < width * height; ++i) std::memcpy(image.bits() + i * 4, &color, 4);
-  return image;
 }
 
 // A compressed image of any size: created at that size (conversion would round it up to
@@ -38,15 +29,6 @@ TImageData CompressedSolid(int32_t width, int32_t height, F format, TPixel32 col
   ImageCreate(width, height, format, image);
   ImageFillRect(image, 0, 0, width, height, &color);
   return image;
-}
-
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EImagingError& e) {
-    return e.what();
-  }
-  return "(no exception)";
 }
 
 // ---- clipping ----
@@ -125,7 +107,7 @@ TEST(ImageCopyRect, IndexedToIndexedCopiesIndices) {
 }
 
 TEST(ImageCopyRect, ColorsIntoAnIndexedImageMatchItsPalette) {
-  TImageData src = SolidARGB(2, 1, {0, 0, 250, 255});
+  TImageData src = Filled(2, 1, 0xFFFA0000u);
   const TPixel32 gray{128, 128, 128, 255};
   std::memcpy(src.bits() + 4, &gray, 4);
   TImageData dst;
@@ -149,7 +131,7 @@ TEST(ImageCopyRect, CompressedDestinationIsDecodedAndEncodedAtItsSize) {
   const TPixel32 red{0, 0, 255, 255}, blue{255, 0, 0, 255};
   for (const auto& size : {std::pair{8, 8}, std::pair{7, 5}}) {
     TImageData dst = CompressedSolid(size.first, size.second, F::DXT1, red);
-    const TImageData src = SolidARGB(4, 4, blue);
+    const TImageData src = Filled(4, 4, blue.Color());
     ASSERT_TRUE(ImageCopyRect(src, 0, 0, 4, 4, dst, 4, 0));
     EXPECT_EQ(dst.Format, F::DXT1);
     EXPECT_EQ(dst.Width, size.first);
@@ -176,7 +158,7 @@ TEST(ImageCopyRect, EmptyOrInvalidGivesFalse) {
 // ---- fill and replace ----
 
 TEST(ImageFillRect, FillsOnlyTheClippedRectangle) {
-  TImageData image = SolidARGB(10, 10, {});
+  TImageData image = Filled(10, 10, 0);
   const TPixel32 color{1, 2, 3, 4};
   ASSERT_TRUE(ImageFillRect(image, -5, 0, 8, 10, &color));
   const auto* p = reinterpret_cast<const TPixel32*>(image.bits());
@@ -226,7 +208,8 @@ TEST(ImageFillRect, EmptyRectangleOrMissingColor) {
   TImageData invalid;
   EXPECT_FALSE(ImageFillRect(invalid, 0, 0, 1, 1, &v));
   EXPECT_EQ(BytesOf(image), BytesOf(Counting(4, 4)));
-  const std::string message = MessageOf([&] { ImageFillRect(image, -1, 1, 3, 9, nullptr); });
+  const std::string message =
+      ErrorOf<EImagingError>([&] { ImageFillRect(image, -1, 1, 3, 9, nullptr); });
   EXPECT_EQ(message.rfind("Error while filling rectangle X:0 Y:1 W:2 H:3 in image Image @", 0), 0u)
       << message;
 }
@@ -264,7 +247,7 @@ TEST(ImageReplaceColor, ErrorNamesTheClippedRectangle) {
   TImageData image = Counting(4, 4);
   const uint8_t v = 1;
   const std::string message =
-      MessageOf([&] { ImageReplaceColor(image, 2, -1, 5, 3, &v, nullptr); });
+      ErrorOf<EImagingError>([&] { ImageReplaceColor(image, 2, -1, 5, 3, &v, nullptr); });
   EXPECT_EQ(message.rfind("Error while replacing colors in rectangle X:2 Y:0 W:2 H:2 of image", 0),
             0u)
       << message;
@@ -383,7 +366,7 @@ TEST(ImageRotateRightAngle, KeepsPaletteAndCompressedFormat) {
   ASSERT_NE(indexed.palette(), nullptr);
   EXPECT_EQ(indexed.palette()[2], (TPixel32{9, 8, 7, 6}));
 
-  TImageData compressed = SolidARGB(8, 4, {0, 0, 255, 255});
+  TImageData compressed = Filled(8, 4, 0xFFFF0000u);
   ImageConvert(compressed, F::ATI2N);
   ASSERT_TRUE(ImageRotateRightAngle(compressed, 270));
   EXPECT_EQ(compressed.Format, F::ATI2N);
@@ -394,7 +377,7 @@ TEST(ImageRotateRightAngle, KeepsPaletteAndCompressedFormat) {
 
 TEST(ImageRotateRightAngle, AnglesOffTheRightAnglesRaise) {
   TImageData image = Counting(3, 2);
-  const std::string message = MessageOf([&] { ImageRotateRightAngle(image, 45); });
+  const std::string message = ErrorOf<EImagingError>([&] { ImageRotateRightAngle(image, 45); });
   EXPECT_EQ(message.rfind("Error while rotating image Image @", 0), 0u) << message;
   EXPECT_NE(message.find(" by 45 degrees"), std::string::npos) << message;
   EXPECT_EQ(BytesOf(image), BytesOf(Counting(3, 2)));

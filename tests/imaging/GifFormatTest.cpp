@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "ExternalOracles.h"
-#include "TestImages.h"
 #include "imaging/Imaging.h"
 #include "imaging/Options.h"
 #include "imaging/Registry.h"
 #include "imaging/formats/GifFormat.h"
 #include "imaging/formats/GifLzw.h"
+#include "support/Bytes.h"
+#include "support/FormatBytes.h"
+#include "support/TempFolder.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {
@@ -28,31 +31,17 @@ TGIFFileFormat& Gif() {
   return *FindFileFormatByClass<TGIFFileFormat>();
 }
 
-// Loads through the handler's stream entry point; all images, or only the first.
-TDynImageDataArray LoadBytes(const std::vector<uint8_t>& bytes, bool onlyFirst = false) {
-  TMemoryBlockStream stream(bytes.data(), int64_t(bytes.size()));
-  TDynImageDataArray images;
-  if (!Gif().LoadStream(stream, images, onlyFirst)) throw std::runtime_error("load returned false");
-  return images;
-}
-
 // Loads with LoadAnimated off: the frames as stored.
 TDynImageDataArray LoadFrames(const std::vector<uint8_t>& bytes) {
   Gif().LoadAnimated = 0;
   try {
-    TDynImageDataArray images = LoadBytes(bytes);
+    TDynImageDataArray images = LoadAllBytes(Gif(), bytes);
     Gif().LoadAnimated = 1;
     return images;
   } catch (...) {
     Gif().LoadAnimated = 1;
     throw;
   }
-}
-
-std::vector<uint8_t> SaveBytes(TImageSpan images, bool onlyFirst = false) {
-  TMemoryStream stream;
-  EXPECT_TRUE(Gif().SaveStream(stream, images, onlyFirst));
-  return stream.Data();
 }
 
 std::vector<TPixel32> PixelsOfImage(const TImageData& image) {
@@ -70,12 +59,7 @@ constexpr TPixel32 kClear = {0, 0, 0, 0};
 
 // ---- Building GIF files -------------------------------------------------------------
 
-void Put16(std::vector<uint8_t>& b, int v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-
-struct TFrameSpec {
+struct TFrameLayout {
   int Left = 0, Top = 0, Width = 1, Height = 1;
   std::vector<uint8_t> Pixels{};       // rows top to bottom
   std::vector<uint32_t> LocalTable{};  // 0xRRGGBB; a power of two 2..256, or empty
@@ -90,7 +74,7 @@ struct TGifLayout {
   int Width = 1, Height = 1;
   std::vector<uint32_t> GlobalTable{};
   int Background = 0;
-  std::vector<TFrameSpec> Frames{};
+  std::vector<TFrameLayout> Frames{};
   bool Trailer = true;
 };
 
@@ -114,21 +98,22 @@ std::vector<uint8_t> InterlaceOrder(const std::vector<uint8_t>& pixels, int widt
 
 std::vector<uint8_t> MakeGif(const TGifLayout& layout) {
   std::vector<uint8_t> b = {'G', 'I', 'F', '8', '9', 'a'};
-  Put16(b, layout.Width);
-  Put16(b, layout.Height);
-  b.push_back(layout.GlobalTable.empty() ? 0x70 : uint8_t(0xF0 | TableBits(layout.GlobalTable.size())));
+  Add16(b, layout.Width);
+  Add16(b, layout.Height);
+  b.push_back(layout.GlobalTable.empty() ? 0x70
+                                         : uint8_t(0xF0 | TableBits(layout.GlobalTable.size())));
   b.insert(b.end(), {uint8_t(layout.Background), 0});
   PutTable(b, layout.GlobalTable);
-  for (const TFrameSpec& f : layout.Frames) {
+  for (const TFrameLayout& f : layout.Frames) {
     if (f.Disposal >= 0) {
       b.insert(b.end(), {0x21, 0xF9, 4, uint8_t(f.Disposal << 2 | (f.Transparent >= 0 ? 1 : 0)), 10,
                          0, uint8_t(std::max(f.Transparent, 0)), 0});
     }
     b.push_back(0x2C);
-    Put16(b, f.Left);
-    Put16(b, f.Top);
-    Put16(b, f.Width);
-    Put16(b, f.Height);
+    Add16(b, f.Left);
+    Add16(b, f.Top);
+    Add16(b, f.Width);
+    Add16(b, f.Height);
     uint8_t packed = f.Interlaced ? 0x40 : 0;
     if (!f.LocalTable.empty()) packed |= uint8_t(0x80 | TableBits(f.LocalTable.size()));
     b.push_back(packed);
@@ -332,7 +317,7 @@ const std::map<std::string, std::string> kReferenceDifferences = {
 
 TEST(GifConformance, ComposedFramesMatchTheSuiteReferences) {
   ASSERT_TRUE(HaveTool("convert")) << "ImageMagick's convert is needed to read the PNG references";
-  TTempDir dir;
+  TTempFolder dir;
   std::vector<std::pair<fs::path, std::vector<TReferenceFrame>>> cases;
   for (const fs::path& gif : CorpusFiles("gif/peterdn", ".gif")) {
     const std::string stem = gif.stem().string();
@@ -402,7 +387,7 @@ TEST(GifFormat, RegisteredBetweenTargaAndJpegAndDetectedByContent) {
   EXPECT_LT(position("tga"), position("gif"));
   EXPECT_LT(position("gif"), position("jpg"));
 
-  TTempDir dir;
+  TTempFolder dir;
   const std::vector<uint8_t> bytes = MakeGif({.Width = 2,
                                               .Height = 1,
                                               .GlobalTable = {0, 0xFFFFFF},
@@ -418,11 +403,7 @@ TEST(GifFormat, ContentTestNeedsThirteenBytesAndAKnownVersion) {
   const std::vector<uint8_t> valid =
       MakeGif({.GlobalTable = {0, 0xFFFFFF}, .Frames = {{.Pixels = {1}}}});
   const auto accepted = [](const std::vector<uint8_t>& bytes) {
-    TMemoryBlockStream stream(bytes.data(), int64_t(bytes.size()));
-    TIOHandle handle = TStreamIO::OpenRead(stream);
-    const bool result = Gif().TestContent(handle);
-    EXPECT_EQ(handle.Tell(), 0);
-    return result;
+    return ContentAccepted(Gif(), bytes);
   };
   EXPECT_TRUE(accepted(valid));
   std::vector<uint8_t> gif87 = valid;
@@ -445,7 +426,7 @@ TEST(GifFormat, LoadAnimatedHasNoEngineOption) {
   EXPECT_EQ(Gif().LoadAnimated.load(), 1);
   const std::vector<uint8_t> bytes =
       MakeGif({.Width = 2, .GlobalTable = {0, 0xFFFFFF}, .Frames = {{.Pixels = {1}}}});
-  EXPECT_EQ(LoadBytes(bytes)[0].Format, F::A8R8G8B8);
+  EXPECT_EQ(LoadAllBytes(Gif(), bytes)[0].Format, F::A8R8G8B8);
   if (saved != OptionInvalid) EngineSetOption(56, saved);
 }
 
@@ -484,9 +465,9 @@ TEST(GifRead, FramesAsStoredWithTheirColorTables) {
 
   // Only the first with onlyFirst.
   Gif().LoadAnimated = 0;
-  EXPECT_EQ(LoadBytes(bytes, true).size(), 1u);
+  EXPECT_EQ(LoadAllBytes(Gif(), bytes, true).size(), 1u);
   Gif().LoadAnimated = 1;
-  EXPECT_EQ(LoadBytes(bytes, true).size(), 1u);
+  EXPECT_EQ(LoadAllBytes(Gif(), bytes, true).size(), 1u);
 }
 
 TEST(GifRead, FileWithoutColorTableUsesTheBitSplitPalette) {
@@ -499,14 +480,14 @@ TEST(GifRead, FileWithoutColorTableUsesTheBitSplitPalette) {
   EXPECT_EQ(palette[0b00011100], Rgb(0x00FF00));
   EXPECT_EQ(palette[0b00000011], Rgb(0x0000FF));
   EXPECT_EQ(palette[255], Rgb(0xFFFFFF));
-  EXPECT_EQ(PixelsOfImage(LoadBytes(bytes)[0]),
+  EXPECT_EQ(PixelsOfImage(LoadAllBytes(Gif(), bytes)[0]),
             (std::vector<TPixel32>{Rgb(0), Rgb(0xFF0000), Rgb(0xFFFFFF)}));
 }
 
 TEST(GifRead, InterlacedFramesAreDeinterlaced) {
   for (int height : {1, 2, 3, 4, 5, 8, 9, 17}) {
     SCOPED_TRACE(height);
-    TFrameSpec frame{.Width = 3, .Height = height};
+    TFrameLayout frame{.Width = 3, .Height = height};
     for (int i = 0; i < 3 * height; ++i) frame.Pixels.push_back(uint8_t(i % 7));
     TGifLayout layout{
         .Width = 3, .Height = height, .GlobalTable = {0, 1, 2, 3, 4, 5, 6, 7}, .Frames = {frame}};
@@ -536,7 +517,7 @@ TEST(GifRead, FrameSizesAreClampedToTheScreen) {
   }
   {
     SCOPED_TRACE("interlaced and higher than the screen");
-    TFrameSpec frame{.Width = 1, .Height = 5, .Pixels = {1, 2, 3, 4, 5}, .Interlaced = true};
+    TFrameLayout frame{.Width = 1, .Height = 5, .Pixels = {1, 2, 3, 4, 5}, .Interlaced = true};
     const TDynImageDataArray frames =
         LoadFrames(MakeGif({.Width = 1, .Height = 3, .GlobalTable = table, .Frames = {frame}}));
     EXPECT_EQ(BytesOf(frames[0]), (std::vector<uint8_t>{1, 2, 3}));
@@ -585,7 +566,7 @@ TEST(GifRead, ExtensionsAreSkipped) {
                                      0x21, 0x2A, 0,                                // unknown, empty
                                      0x21, 0xF9, 2,   0,   0,   0};                // short control
   bytes.insert(bytes.begin() + imageAt, extensions.begin(), extensions.end());
-  const TDynImageDataArray images = LoadBytes(bytes);
+  const TDynImageDataArray images = LoadAllBytes(Gif(), bytes);
   ASSERT_EQ(images.size(), 1u);
   EXPECT_EQ(PixelsOfImage(images[0]), (std::vector<TPixel32>{Rgb(0xFFFFFF)}));
 }
@@ -626,7 +607,7 @@ TEST(GifRead, BrokenFilesGiveClearErrors) {
   for (const TBadGif& c : cases) {
     SCOPED_TRACE(c.Name);
     try {
-      LoadBytes(c.Bytes);
+      LoadAllBytes(Gif(), c.Bytes);
       ADD_FAILURE() << "loaded";
     } catch (const EImagingError& e) {
       EXPECT_NE(std::string(e.what()).find("Error while loading images from stream"),
@@ -666,15 +647,15 @@ TEST(GifRead, HugeFrameClaimsAreRefusedBeforeAllocating) {
 // Every prefix of a valid animation and every single-byte corruption loads or fails with
 // EImagingError.
 TEST(GifRead, TruncatedAndCorruptedFilesNeverCrash) {
-  std::vector<TFrameSpec> frames;
+  std::vector<TFrameLayout> frames;
   for (int i = 0; i < 3; ++i) {
-    TFrameSpec f{.Left = i,
-                 .Top = i,
-                 .Width = 5,
-                 .Height = 4,
-                 .Interlaced = i == 1,
-                 .Disposal = i + 1,
-                 .Transparent = i == 2 ? 1 : -1};
+    TFrameLayout f{.Left = i,
+                   .Top = i,
+                   .Width = 5,
+                   .Height = 4,
+                   .Interlaced = i == 1,
+                   .Disposal = i + 1,
+                   .Transparent = i == 2 ? 1 : -1};
     for (int p = 0; p < 20; ++p) f.Pixels.push_back(uint8_t((p * (i + 3)) % 4));
     if (i == 1) f.LocalTable = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456};
     frames.push_back(f);
@@ -684,11 +665,11 @@ TEST(GifRead, TruncatedAndCorruptedFilesNeverCrash) {
                                               .GlobalTable = {0, 0xFFFFFF, 0x808080, 0x404040},
                                               .Background = 2,
                                               .Frames = frames});
-  ASSERT_EQ(LoadBytes(valid).size(), 3u);
+  ASSERT_EQ(LoadAllBytes(Gif(), valid).size(), 3u);
   int loaded = 0, refused = 0;
   const auto attempt = [&](const std::vector<uint8_t>& bytes) {
     try {
-      const TDynImageDataArray images = LoadBytes(bytes);
+      const TDynImageDataArray images = LoadAllBytes(Gif(), bytes);
       for (const TImageData& image : images) EXPECT_TRUE(ImageIsValid(image));
       ++loaded;
     } catch (const EImagingError&) {
@@ -723,7 +704,7 @@ TEST(GifCompose, TransparentFirstFrameOnALargerScreen) {
                                                           .Pixels = {0, 1},
                                                           .Disposal = 0,
                                                           .Transparent = 1}}});
-  const TDynImageDataArray images = LoadBytes(bytes, true);
+  const TDynImageDataArray images = LoadAllBytes(Gif(), bytes, true);
   ASSERT_EQ(images[0].Format, F::A8R8G8B8);
   ASSERT_EQ(images[0].Width, 4);
   ASSERT_EQ(images[0].Height, 3);
@@ -741,13 +722,13 @@ TEST(GifCompose, TransparentFirstFrameOnALargerScreen) {
                .Frames = {{.Left = 1, .Top = 1, .Width = 2, .Height = 1, .Pixels = {0, 0}}}});
   expected.assign(12, Rgb(0x00FF00));
   expected[5] = expected[6] = Rgb(0xFF0000);
-  EXPECT_EQ(PixelsOfImage(LoadBytes(opaque, true)[0]), expected);
+  EXPECT_EQ(PixelsOfImage(LoadAllBytes(Gif(), opaque, true)[0]), expected);
 }
 
 // Screen 3x1; palette: 0 black, 1 red, 2 green, 3 blue; background index 3 (blue).
 struct TComposeCase {
   std::string Name;
-  std::vector<TFrameSpec> Frames{};
+  std::vector<TFrameLayout> Frames{};
   std::vector<std::vector<uint32_t>> Expected;  // 0xAARRGGBB per composed image
 };
 
@@ -756,11 +737,11 @@ TEST(GifCompose, DisposalMethods) {
   const uint32_t T = 0x000000FF;  // the blue entry made transparent
   const uint32_t TG = 0x0000FF00;
   const auto px = [](int left, std::vector<uint8_t> pixels, int disposal, int transparent = -1) {
-    return TFrameSpec{.Left = left,
-                      .Width = int(pixels.size()),
-                      .Pixels = pixels,
-                      .Disposal = disposal,
-                      .Transparent = transparent};
+    return TFrameLayout{.Left = left,
+                        .Width = int(pixels.size()),
+                        .Pixels = pixels,
+                        .Disposal = disposal,
+                        .Transparent = transparent};
   };
   const std::vector<TComposeCase> cases = {
       {"keep", {px(0, {1, 1, 1}, 1), px(1, {2}, 1)}, {{R, R, R}, {R, G, R}}},
@@ -802,7 +783,7 @@ TEST(GifCompose, DisposalMethods) {
                                                 .GlobalTable = {0, 0xFF0000, 0x00FF00, 0x0000FF},
                                                 .Background = 3,
                                                 .Frames = c.Frames});
-    const TDynImageDataArray images = LoadBytes(bytes);
+    const TDynImageDataArray images = LoadAllBytes(Gif(), bytes);
     ASSERT_EQ(images.size(), c.Expected.size());
     for (size_t i = 0; i < images.size(); ++i) {
       std::vector<TPixel32> expected;
@@ -810,7 +791,7 @@ TEST(GifCompose, DisposalMethods) {
       EXPECT_EQ(PixelsOfImage(images[i]), expected) << "image " << i;
     }
     // The first image alone is the same as the first of all.
-    EXPECT_EQ(BytesOf(LoadBytes(bytes, true)[0]), BytesOf(images[0]));
+    EXPECT_EQ(BytesOf(LoadAllBytes(Gif(), bytes, true)[0]), BytesOf(images[0]));
   }
 }
 
@@ -824,7 +805,7 @@ TEST(GifWrite, LayoutOfATwoColorImage) {
   for (int i = 0; i < 6; ++i)
     StorePixelForTest(image, i,
                       i % 2 ? TPixel32::FromColor(0xFF336699) : TPixel32::FromColor(0xFFFFFFFF));
-  const std::vector<uint8_t> bytes = SaveBytes(TImageSpan(&image, 1));
+  const std::vector<uint8_t> bytes = SaveBytes(Gif(), TImageSpan(&image, 1));
   const std::vector<uint8_t> head = {'G', 'I', 'F',  '8',  '9', 'a', 3,  0, 2,   0, 0x70,
                                      0,   0,   0x21, 0xF9, 4,   0,   65, 0, 0,   0, 0x2C,
                                      0,   0,   0,    0,    3,   0,   2,  0, 0x87};
@@ -848,7 +829,7 @@ TEST(GifWrite, LayoutOfATwoColorImage) {
   EXPECT_EQ(bytes.back(), 0x3B);
 
   // What we wrote reads back as the same picture.
-  EXPECT_EQ(PixelsOfImage(LoadBytes(bytes)[0]), PixelsOfImage(image));
+  EXPECT_EQ(PixelsOfImage(LoadAllBytes(Gif(), bytes)[0]), PixelsOfImage(image));
 }
 
 TEST(GifWrite, SeveralImagesShareAScreenOfTheLargestSize) {
@@ -861,7 +842,7 @@ TEST(GifWrite, SeveralImagesShareAScreenOfTheLargestSize) {
     v.push_back(std::move(b));
     return v;
   }();
-  const std::vector<uint8_t> bytes = SaveBytes(images);
+  const std::vector<uint8_t> bytes = SaveBytes(Gif(), images);
   EXPECT_EQ(bytes[6] | bytes[7] << 8, 5);
   EXPECT_EQ(bytes[8] | bytes[9] << 8, 4);
   const TDynImageDataArray frames = LoadFrames(bytes);
@@ -869,7 +850,7 @@ TEST(GifWrite, SeveralImagesShareAScreenOfTheLargestSize) {
   EXPECT_EQ(frames[0].Width, 5);
   EXPECT_EQ(frames[1].Height, 4);
   // With onlyFirst only the first image is written.
-  EXPECT_EQ(LoadFrames(SaveBytes(images, true)).size(), 1u);
+  EXPECT_EQ(LoadFrames(SaveBytes(Gif(), images, {}, true)).size(), 1u);
 }
 
 TEST(GifWrite, RefusesImagesBeyond65535Pixels) {
@@ -934,7 +915,7 @@ TEST(GifWrite, IndependentReadersAgree) {
     several.push_back(RandomImage(1, 1, F::A8R8G8B8, 11, 1));
     add("three images of different sizes", std::move(several));
   }
-  TTempDir dir;
+  TTempFolder dir;
   for (const TWriteCase& c : cases) {
     SCOPED_TRACE(c.Name);
     const fs::path file = dir / "written.gif";

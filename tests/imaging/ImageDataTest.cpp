@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "TestImages.h"
 #include "imaging/Imaging.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {

@@ -3,37 +3,22 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <vector>
 
 #include "imaging/ImagingIO.h"
+#include "support/Files.h"
+#include "support/TempFolder.h"
 
 namespace pixolan::imaging {
 namespace {
 
 namespace fs = std::filesystem;
 
+using test::ReadFileBytes;
+using test::TTempFolder;
+using test::WriteFileBytes;
+
 constexpr int64_t kBuf = TFileStream::kBufferSize;
-
-class TTempDir {
- public:
-  TTempDir() {
-    std::random_device random;
-    path_ = fs::temp_directory_path() /
-            ("pixolan-io-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
-    fs::create_directories(path_);
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
 
 // Bytes whose value depends on the offset with a period far beyond the buffer size, so
 // that a block read from the wrong place cannot look right.
@@ -41,16 +26,6 @@ std::vector<uint8_t> Pattern(int64_t size, int salt = 0) {
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   for (int64_t i = 0; i < size; ++i) bytes[size_t(i)] = uint8_t(i * 131 + i / 256 + salt);
   return bytes;
-}
-
-std::vector<uint8_t> ReadWholeFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteWholeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // Writes the whole pattern in chunks of one size and reads it back in chunks of another;
@@ -62,7 +37,7 @@ TEST(FileStream, ChunkedWriteAndReadAcrossBufferBoundary) {
   const Case cases[] = {{1, 1},        {7, 3},           {kBuf - 1, 5},
                         {kBuf, kBuf},  {kBuf + 1, 100},  {5, kBuf + 3},
                         {3 * kBuf, 1}, {1000, 3 * kBuf}, {kBuf / 2 + 1, kBuf - 1}};
-  TTempDir dir;
+  TTempFolder dir;
   const std::vector<uint8_t> data = Pattern(3 * kBuf + 1234);
   for (const Case& c : cases) {
     SCOPED_TRACE("write " + std::to_string(c.writeChunk) + " read " + std::to_string(c.readChunk));
@@ -77,7 +52,7 @@ TEST(FileStream, ChunkedWriteAndReadAcrossBufferBoundary) {
       }
       out.Close();
     }
-    EXPECT_EQ(ReadWholeFile(name), data);
+    EXPECT_EQ(ReadFileBytes(name), data);
 
     TFileStream in(name, TFileMode::Read);
     std::vector<uint8_t> back;
@@ -93,11 +68,11 @@ TEST(FileStream, ChunkedWriteAndReadAcrossBufferBoundary) {
 }
 
 TEST(FileStream, SeeksAndReadsAroundTheBufferBoundary) {
-  TTempDir dir;
+  TTempFolder dir;
   const std::string name = dir.File("seek.bin");
   const int64_t size = 2 * kBuf + 77;
   const std::vector<uint8_t> data = Pattern(size, 9);
-  WriteWholeFile(name, data);
+  WriteFileBytes(name, data);
 
   struct Case {
     int64_t offset;
@@ -135,7 +110,7 @@ TEST(FileStream, SeeksAndReadsAroundTheBufferBoundary) {
 // Writers patch headers after the fact (sizes, offsets); the patches may straddle the
 // buffer and must not be lost or reordered with buffered data.
 TEST(FileStream, PatchesBehindTheBufferAndReadsBackUnflushedData) {
-  TTempDir dir;
+  TTempFolder dir;
   const std::string name = dir.File("patch.bin");
   std::vector<uint8_t> expected = Pattern(kBuf + 500);
   TFileStream out(name, TFileMode::Create);
@@ -164,20 +139,20 @@ TEST(FileStream, PatchesBehindTheBufferAndReadsBackUnflushedData) {
   out.WriteExact(patch, 2);
   std::copy(patch, patch + 2, expected.begin());
   out.Close();
-  EXPECT_EQ(ReadWholeFile(name), expected);
+  EXPECT_EQ(ReadFileBytes(name), expected);
 }
 
 TEST(FileStream, CreateTruncatesAndReadRefusesToWrite) {
-  TTempDir dir;
+  TTempFolder dir;
   const std::string name = dir.File("old.bin");
-  WriteWholeFile(name, Pattern(5000));
+  WriteFileBytes(name, Pattern(5000));
   {
     TFileStream out(name, TFileMode::Create);
     EXPECT_EQ(out.Size(), 0);
     out.WriteExact("abc", 3);
     out.Close();
   }
-  EXPECT_EQ(ReadWholeFile(name), (std::vector<uint8_t>{'a', 'b', 'c'}));
+  EXPECT_EQ(ReadFileBytes(name), (std::vector<uint8_t>{'a', 'b', 'c'}));
 
   TFileStream in(name, TFileMode::Read);
   EXPECT_THROW(in.Write("x", 1), EImagingError);
@@ -190,10 +165,10 @@ TEST(FileStream, CreateTruncatesAndReadRefusesToWrite) {
 }
 
 TEST(FileStream, OpenFailuresNameTheFile) {
-  TTempDir dir;
+  TTempFolder dir;
   const std::string missing = dir.File("missing.bin");
   const std::string existing = dir.File("exists.bin");
-  WriteWholeFile(existing, {1});
+  WriteFileBytes(existing, {1});
   struct Case {
     std::string name;
     TFileMode mode;
@@ -213,7 +188,7 @@ TEST(FileStream, OpenFailuresNameTheFile) {
       EXPECT_NE(std::string(e.what()).find(c.name), std::string::npos) << e.what();
     }
   }
-  EXPECT_EQ(ReadWholeFile(existing), std::vector<uint8_t>{1});
+  EXPECT_EQ(ReadFileBytes(existing), std::vector<uint8_t>{1});
 }
 
 TEST(MemoryStream, GrowsZeroFillsGapsAndReadsBack) {
@@ -276,14 +251,14 @@ TEST(IOHandle, StreamTableWorksFromTheCurrentPositionAndBorrows) {
 }
 
 TEST(IOHandle, FileTableWritesOnCloseAndReadsBack) {
-  TTempDir dir;
+  TTempFolder dir;
   const std::string name = dir.File("handle.bin");
   const std::vector<uint8_t> data = Pattern(kBuf + 10);
   TIOHandle out = TFileIO::OpenWrite(name);
   ASSERT_EQ(out.Write(data.data(), 100), 100);
   ASSERT_EQ(out.Write(data.data() + 100, int64_t(data.size()) - 100), int64_t(data.size()) - 100);
   out.Close();
-  EXPECT_EQ(ReadWholeFile(name), data);
+  EXPECT_EQ(ReadFileBytes(name), data);
 
   TIOHandle in = TFileIO::OpenRead(name);
   EXPECT_EQ(in.Size(), int64_t(data.size()));

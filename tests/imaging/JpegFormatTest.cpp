@@ -26,6 +26,10 @@
 #include "imaging/Options.h"
 #include "imaging/Registry.h"
 #include "imaging/formats/JpegFormat.h"
+#include "support/ErrorOf.h"
+#include "support/Files.h"
+#include "support/FormatBytes.h"
+#include "support/TempFolder.h"
 
 namespace pixolan::imaging {
 namespace {
@@ -33,9 +37,14 @@ namespace {
 namespace fs = std::filesystem;
 using F = TImageFormatId;
 using TBytes = std::vector<uint8_t>;
+using test::ErrorOf;
+using test::HaveTool;
+using test::LoadBytes;
 using test::Quote;
 using test::ReadFileBytes;
-using test::TTempDir;
+using test::ReadFileText;
+using test::SaveBytes;
+using test::TTempFolder;
 using test::WriteFileBytes;
 
 const fs::path kSuite = fs::path(PIXOLAN_TESTDATA_DIR) / "jpeg" / "jpegsuite";
@@ -50,13 +59,11 @@ int RunShell(const std::string& command) {
 // The oracles are installed by scripts/install-deps.sh; a missing one is a failure.
 void RequireTools(std::initializer_list<const char*> tools) {
   for (const char* tool : tools)
-    ASSERT_EQ(RunShell(std::string("command -v ") + tool + " >/dev/null 2>&1"), 0)
-        << tool << " is missing (scripts/install-deps.sh installs it)";
+    ASSERT_TRUE(HaveTool(tool)) << tool << " is missing (scripts/install-deps.sh installs it)";
 }
 
 std::string ReadText(const fs::path& path) {
-  const TBytes bytes = ReadFileBytes(path);
-  std::string text(bytes.begin(), bytes.end());
+  std::string text = ReadFileText(path);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;
 }
@@ -125,31 +132,6 @@ TImageData LoadJpeg(const fs::path& path) {
   if (!Jpeg().LoadFile(path.string(), images, true) || images.size() != 1)
     throw std::runtime_error("could not load " + path.string());
   return std::move(images.front());
-}
-
-TImageData LoadJpegBytes(const TBytes& bytes) {
-  TMemoryBlockStream stream(bytes.data(), int64_t(bytes.size()));
-  TDynImageDataArray images;
-  if (!Jpeg().LoadStream(stream, images, true) || images.size() != 1)
-    throw std::runtime_error("could not load JPEG data");
-  return std::move(images.front());
-}
-
-TBytes SaveJpegBytes(const TImageData& image) {
-  TMemoryStream stream;
-  if (!Jpeg().SaveStream(stream, TImageSpan(&image, 1), true))
-    throw std::runtime_error("could not save JPEG data");
-  return stream.Data();
-}
-
-// The message of the EImagingError that loading raises; "" when it loads.
-std::string LoadError(const TBytes& bytes) {
-  try {
-    LoadJpegBytes(bytes);
-  } catch (const EImagingError& e) {
-    return e.what();
-  }
-  return "";
 }
 
 // A smooth picture with texture, edges and a varying alpha, of odd size so that partial
@@ -272,9 +254,9 @@ TEST(JpegFormat, RegisteredUnderEveryExtension) {
   writable.set(size_t(F::Gray8)).set(size_t(F::R8G8B8));
   EXPECT_EQ(jpeg.WritableFormats(), writable);
 
-  TTempDir dir;
+  TTempFolder dir;
   const TImageData photo = MakePhoto(20, 10, F::R8G8B8);
-  WriteFileBytes(dir / "photo.dat", SaveJpegBytes(photo));
+  WriteFileBytes(dir / "photo.dat", SaveBytes(Jpeg(), photo));
   EXPECT_EQ(DetectFileFormat((dir / "photo.dat").string()), &Jpeg());
   TImageData loaded;
   ASSERT_TRUE(ImageLoadFile((dir / "photo.dat").string(), loaded));
@@ -325,7 +307,7 @@ TEST(JpegConformance, CorpusMatchesDjpegOrFailsAsItDoes) {
   ASSERT_GT(files.size(), suiteFiles);
 
   // One shell for all references keeps the run short.
-  TTempDir dir;
+  TTempFolder dir;
   std::ostringstream script;
   for (size_t i = 0; i < files.size(); ++i) {
     const std::string out = (dir / std::to_string(i)).string();
@@ -432,7 +414,7 @@ TEST(JpegRead, CmykInkFollowsTheAdobeMarker) {
     SCOPED_TRACE(adobe ? "Adobe" : "plain");
     const TBytes jpeg = EncodeWithLibrary(kSize, kSize, 4, JCS_CMYK, adobe, samples);
     const TBytes stored = DecodeCmykSamples(jpeg);
-    const TImageData image = LoadJpegBytes(jpeg);
+    const TImageData image = LoadBytes(Jpeg(), jpeg);
     ASSERT_EQ(image.Format, F::A8R8G8B8);
     for (size_t k = 0; k < size_t(kSize * kSize); ++k) {
       int ink[4];
@@ -488,14 +470,14 @@ TEST_F(JpegWrite, EqualsCjpegOfTheWrittenPixels) {
       {F::Gray8, 90, false, 90},    {F::Gray8, 10, true, 10},      {F::A8Gray8, 80, false, 80},
       {F::Index8, 90, false, 90},   {F::R16G16B16, 95, false, 95}, {F::A1R5G5B5, 1, false, 1},
   };
-  TTempDir dir;
+  TTempFolder dir;
   for (const auto& c : cases) {
     SCOPED_TRACE(FormatName(c.Format) + " quality " + std::to_string(c.Quality) +
                  (c.Progressive ? " progressive" : ""));
     const TImageData image = MakePhoto(61, 37, c.Format);
     ASSERT_TRUE(EngineSetOption(kOptionJpegQuality, c.Quality));
     ASSERT_TRUE(EngineSetOption(kOptionJpegProgressive, c.Progressive));
-    const TBytes ours = SaveJpegBytes(image);
+    const TBytes ours = SaveBytes(Jpeg(), image);
     EXPECT_EQ(EngineGetOption(kOptionJpegQuality), c.ExpectedQuality);
 
     const bool gray = GetFormatDescriptor(c.Format)->IsGray;
@@ -521,7 +503,7 @@ TEST_F(JpegWrite, EqualsCjpegOfTheWrittenPixels) {
 
 TEST_F(JpegWrite, DjpegReadsBackWhatWeDecode) {
   RequireTools({"djpeg"});
-  TTempDir dir;
+  TTempFolder dir;
   for (const F format : {F::A8R8G8B8, F::Gray8})
     for (const bool progressive : {false, true}) {
       SCOPED_TRACE(FormatName(format) + (progressive ? " progressive" : ""));
@@ -542,10 +524,10 @@ TEST_F(JpegWrite, DjpegReadsBackWhatWeDecode) {
 }
 
 TEST_F(JpegWrite, LoadingResetsAnInvalidQuality) {
-  const TBytes jpeg = SaveJpegBytes(MakePhoto(8, 8, F::R8G8B8));
+  const TBytes jpeg = SaveBytes(Jpeg(), MakePhoto(8, 8, F::R8G8B8));
   ASSERT_TRUE(EngineSetOption(kOptionJpegQuality, 0));
   EXPECT_EQ(EngineGetOption(kOptionJpegQuality), 0);
-  LoadJpegBytes(jpeg);
+  LoadBytes(Jpeg(), jpeg);
   EXPECT_EQ(EngineGetOption(kOptionJpegQuality), 90);
 }
 
@@ -611,11 +593,8 @@ class TFailingStream final : public TStream {
 TEST(JpegRead, TruncatedAndGarbageInputGiveClearErrors) {
   Jpeg();
   const TImageData photo = MakePhoto(120, 90, F::R8G8B8);
-  const TBytes baseline = SaveJpegBytes(photo);
-  ASSERT_TRUE(EnginePushOptions());
-  EngineSetOption(kOptionJpegProgressive, 1);
-  const TBytes progressive = SaveJpegBytes(photo);
-  EnginePopOptions();
+  const TBytes baseline = SaveBytes(Jpeg(), photo);
+  const TBytes progressive = SaveBytes(Jpeg(), photo, {{kOptionJpegProgressive, 1}});
   const TBytes arithmetic = ReadFileBytes(kSuite / "extended_arithmetic" / "32x32x8_ycbcr.jpg");
   ASSERT_FALSE(arithmetic.empty());
 
@@ -655,15 +634,15 @@ TEST(JpegRead, TruncatedAndGarbageInputGiveClearErrors) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    const std::string message = LoadError(c.Data);
+    const std::string message = ErrorOf<EImagingError>([&] { LoadBytes(Jpeg(), c.Data); });
     EXPECT_NE(message.find(c.Expected), std::string::npos) << message;
     EXPECT_NE(message.find("Error while loading images from stream"), std::string::npos) << message;
   }
 
   // Only the end-of-image marker missing: the image is complete and loads.
   for (const TBytes* full : {&baseline, &progressive}) {
-    const TImageData whole = LoadJpegBytes(*full);
-    const TImageData withoutEoi = LoadJpegBytes(cut(*full, full->size() - 2));
+    const TImageData whole = LoadBytes(Jpeg(), *full);
+    const TImageData withoutEoi = LoadBytes(Jpeg(), cut(*full, full->size() - 2));
     EXPECT_TRUE(std::equal(whole.bits(), whole.bits() + whole.Size, withoutEoi.bits()));
   }
 
@@ -692,7 +671,7 @@ TEST(JpegRead, OversizedClaimsAreRefusedBeforeAllocating) {
     jpeg[sof + 8] = uint8_t(width);
     return jpeg;
   };
-  const TBytes baseline = SaveJpegBytes(MakePhoto(32, 32, F::R8G8B8));
+  const TBytes baseline = SaveBytes(Jpeg(), MakePhoto(32, 32, F::R8G8B8));
   const TBytes arithmetic =
       ReadFileBytes(kSuite / "progressive_arithmetic" / "32x32x8_ycbcr_interleaved.jpg");
   ASSERT_FALSE(arithmetic.empty());
@@ -711,7 +690,7 @@ TEST(JpegRead, OversizedClaimsAreRefusedBeforeAllocating) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    const std::string message = LoadError(c.Data);
+    const std::string message = ErrorOf<EImagingError>([&] { LoadBytes(Jpeg(), c.Data); });
     EXPECT_NE(message.find(c.Expected), std::string::npos) << message;
   }
 }
@@ -720,7 +699,7 @@ TEST(JpegRead, OversizedClaimsAreRefusedBeforeAllocating) {
 
 TEST(JpegCustomIO, ReadsAndWritesThroughTheStreamItIsGiven) {
   const TImageData photo = MakePhoto(40, 24, F::R8G8B8);
-  const TBytes jpegData = SaveJpegBytes(photo);
+  const TBytes jpegData = SaveBytes(Jpeg(), photo);
   TBytes container = {'J', 'U', 'N', 'K', '!', '!', '!'};
   container.insert(container.end(), jpegData.begin(), jpegData.end());
   container.insert(container.end(), {'T', 'A', 'I', 'L'});
@@ -735,7 +714,7 @@ TEST(JpegCustomIO, ReadsAndWritesThroughTheStreamItIsGiven) {
   EXPECT_EQ(embedded.Tell(), 7);
   TDynImageDataArray images;
   ASSERT_TRUE(jpeg.ReadImages(handle, images, true));
-  const TImageData direct = LoadJpegBytes(jpegData);
+  const TImageData direct = LoadBytes(Jpeg(), jpegData);
   ASSERT_EQ(images.size(), 1u);
   EXPECT_TRUE(std::equal(direct.bits(), direct.bits() + direct.Size, images[0].bits()));
   // Left just behind the end-of-image marker, for the container to go on.
@@ -755,7 +734,7 @@ TEST(JpegCustomIO, ReadsAndWritesThroughTheStreamItIsGiven) {
   EXPECT_EQ(unrelated.Size(), 0);
   EngineSetOption(kOptionJpegQuality, 40);
   EngineSetOption(kOptionJpegProgressive, 1);
-  EXPECT_TRUE(written.Data() == SaveJpegBytes(photo));
+  EXPECT_TRUE(written.Data() == SaveBytes(Jpeg(), photo));
   EnginePopOptions();
 
   jpeg.SetCustomIO(nullptr);

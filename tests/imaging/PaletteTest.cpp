@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "imaging/Palette.h"
+#include "support/ErrorOf.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {
 
-TPixel32 Bgra(uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
-  return {b, g, r, a};
-}
+using namespace test;
 
 // Addresses appear as 16 upper-case hex digits, like in every engine message.
 std::string WithAddress(const char* format, const void* palette, int entries) {
@@ -21,16 +21,6 @@ std::string WithAddress(const char* format, const void* palette, int entries) {
   char text[160];
   std::snprintf(text, sizeof(text), format, address, entries);
   return text;
-}
-
-template <typename Fn>
-std::string ErrorOf(Fn&& fn) {
-  try {
-    fn();
-  } catch (const EImagingError& e) {
-    return e.what();
-  }
-  return "no error";
 }
 
 struct FindCase {
@@ -136,21 +126,21 @@ TEST(PaletteErrorsTest, NullPaletteAndBadArguments) {
   std::vector<TPixel32> palette(4);
   TPixel32* p = palette.data();
   const TPixel32* none = nullptr;
-  EXPECT_EQ(ErrorOf([&] { PaletteFindColor(none, 3, TPixel32{}); }),
+  EXPECT_EQ(ErrorOf<EImagingError>([&] { PaletteFindColor(none, 3, TPixel32{}); }),
             "Error while finding color in palette @0000000000000000 with 3 entries.");
-  EXPECT_EQ(ErrorOf([&] { PaletteFillGray(nullptr, 256); }),
+  EXPECT_EQ(ErrorOf<EImagingError>([&] { PaletteFillGray(nullptr, 256); }),
             "Error while filling grayscale palette @0000000000000000 with 256 entries.");
-  EXPECT_EQ(ErrorOf([&] { PaletteFillCustom(nullptr, 0, 3, 3, 2, 255); }),
+  EXPECT_EQ(ErrorOf<EImagingError>([&] { PaletteFillCustom(nullptr, 0, 3, 3, 2, 255); }),
             "Error while filling custom palette @0000000000000000 with 0 entries.");
-  EXPECT_EQ(ErrorOf([&] { PaletteFillCustom(p, 4, 9, 0, 0, 255); }),
+  EXPECT_EQ(ErrorOf<EImagingError>([&] { PaletteFillCustom(p, 4, 9, 0, 0, 255); }),
             WithAddress("Error while filling custom palette @%s with %d entries.", p, 4));
-  EXPECT_EQ(ErrorOf([&] { PaletteFillCustom(p, 4, 0, -1, 0, 255); }),
+  EXPECT_EQ(ErrorOf<EImagingError>([&] { PaletteFillCustom(p, 4, 0, -1, 0, 255); }),
             WithAddress("Error while filling custom palette @%s with %d entries.", p, 4));
   const std::string swapMessage =
       WithAddress("Error while swapping channels of palette @%s with %d entries.", p, 4);
-  EXPECT_EQ(ErrorOf([&] { PaletteSwapChannels(p, 4, 0, 4); }), swapMessage);
-  EXPECT_EQ(ErrorOf([&] { PaletteSwapChannels(p, 4, -1, 2); }), swapMessage);
-  EXPECT_EQ(ErrorOf([&] { PaletteSwapChannels(nullptr, 4, 0, 1); }),
+  EXPECT_EQ(ErrorOf<EImagingError>([&] { PaletteSwapChannels(p, 4, 0, 4); }), swapMessage);
+  EXPECT_EQ(ErrorOf<EImagingError>([&] { PaletteSwapChannels(p, 4, -1, 2); }), swapMessage);
+  EXPECT_EQ(ErrorOf<EImagingError>([&] { PaletteSwapChannels(nullptr, 4, 0, 1); }),
             "Error while swapping channels of palette @0000000000000000 with 4 entries.");
 }
 

@@ -12,15 +12,15 @@
 #include "imaging/Options.h"
 #include "imaging/Quantizer.h"
 #include "imaging/QuantizerInternal.h"
+#include "support/ErrorOf.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {
 
+using namespace test;
 using quantizer::TMedianCut;
 
-TPixel32 Bgra(uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
-  return {b, g, r, a};
-}
 const TPixel32 kOpaqueBlack = Bgra(0, 0, 0, 255);
 
 const TFormatDescriptor& Argb() {
@@ -65,16 +65,6 @@ std::vector<TPixel32> Repeat(std::initializer_list<std::pair<TPixel32, int>> run
   std::vector<TPixel32> pixels;
   for (const auto& [color, count] : runs) pixels.insert(pixels.end(), size_t(count), color);
   return pixels;
-}
-
-template <typename Fn>
-std::string ErrorOf(Fn&& fn) {
-  try {
-    fn();
-  } catch (const EImagingError& e) {
-    return e.what();
-  }
-  return "no error";
 }
 
 TEST(QuantizerHistogramTest, BucketOfMaskedBytes) {
@@ -328,7 +318,7 @@ TEST(MedianCutQuantizerTest, BadArgumentsRaise) {
   std::vector<uint8_t> indices(16);
   const uint8_t* src = reinterpret_cast<const uint8_t*>(pixels.data());
   const auto run = [&](const TFormatDescriptor& d, int width, int32_t n, int32_t count = 4) {
-    return ErrorOf([&] {
+    return ErrorOf<EImagingError>([&] {
       MedianCutQuantizer(count, src, d, indices.data(), width, palette.data(), kQuantAllSteps, 255,
                          n);
     });
@@ -434,7 +424,7 @@ TEST(ImageReduceColorsTest, FailureNamesCountAndImage) {
   image.Format = TImageFormatId::A8R8G8B8;
   image.Size = 16;
   ASSERT_TRUE(ImageIsValid(image));
-  EXPECT_EQ(ErrorOf([&] { ImageReduceColors(image, 1); }),
+  EXPECT_EQ(ErrorOf<EImagingError>([&] { ImageReduceColors(image, 1); }),
             "Error while reducing number of colors of image to 2. " + ImageDescribe(image) +
                 " Exception Message: Error while quantizing 4 pixels to 2 colors: no source "
                 "pixels.");

@@ -6,19 +6,21 @@
 #include <cinttypes>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 
 #include "imaging/Imaging.h"
 #include "imaging/Options.h"
 #include "imaging/Registry.h"
+#include "support/Files.h"
+#include "support/TempFolder.h"
 
 namespace pixolan::imaging {
 namespace {
 
 namespace fs = std::filesystem;
 using F = TImageFormatId;
+using test::ReadFileText;
+using test::TTempFolder;
+using test::WriteFileText;
 
 constexpr int32_t kRawMarkerOption = 310;
 constexpr int32_t kLocalOption = 311;
@@ -179,40 +181,6 @@ void RegisterTestFormats() {
 
 // ---- Helpers ------------------------------------------------------------------------
 
-class TTempDir {
- public:
-  TTempDir() {
-    std::random_device random;
-    path_ = fs::temp_directory_path() / ("pixolan-registry-test-" + std::to_string(::getpid()) +
-                                         "-" + std::to_string(random()));
-    fs::create_directories(path_);
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_))
-      names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  fs::path path_;
-};
-
-std::string ReadText(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteText(const std::string& name, const std::string& text) {
-  std::ofstream(name, std::ios::binary) << text;
-}
-
 TImageData MakeImage(int32_t w, int32_t h, F format, int seed) {
   TImageData image;
   EXPECT_TRUE(ImageCreate(w, h, format, image));
@@ -333,7 +301,7 @@ TEST_F(RegistryTest, FindsHandlersByExtensionAndFileName) {
 // ---- Detection ----------------------------------------------------------------------
 
 TEST_F(RegistryTest, DetectionPrefersHandlersNamedByTheFileThenAsksAll) {
-  TTempDir dir;
+  TTempFolder dir;
   const std::string raw = RawFileBytes(MakeImage(3, 2, F::A8R8G8B8, 1));
   const struct {
     const char* name;
@@ -352,7 +320,7 @@ TEST_F(RegistryTest, DetectionPrefersHandlersNamedByTheFileThenAsksAll) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " holding " + c.content.substr(0, 6));
-    WriteText(dir.File(c.name), c.content);
+    WriteFileText(dir.File(c.name), c.content);
     EXPECT_EQ(DetectFileFormat(dir.File(c.name)), FindFileFormatByExt(c.detected));
   }
   EXPECT_EQ(DetectFileFormat(dir.File("missing.pxr")), nullptr);
@@ -382,22 +350,22 @@ TEST_F(RegistryTest, StreamDetectionStartsAtThePositionAndLeavesIt) {
 // ---- Loading ------------------------------------------------------------------------
 
 TEST_F(RegistryTest, ImageLoadFileTakesTheDetectedHandler) {
-  TTempDir dir;
+  TTempFolder dir;
   const TImageData source = MakeImage(5, 4, F::A8R8G8B8, 9);
-  WriteText(dir.File("misnamed.pxs"), RawFileBytes(source));
+  WriteFileText(dir.File("misnamed.pxs"), RawFileBytes(source));
   TImageData image = MakeImage(1, 1, F::Gray8, 0);
   ASSERT_TRUE(ImageLoadFile(dir.File("misnamed.pxs"), image));
   EXPECT_TRUE(SameImage(image, source));
 
   // Nothing recognises the content: false and the image untouched.
-  WriteText(dir.File("text.pxr"), "just text");
+  WriteFileText(dir.File("text.pxr"), "just text");
   EXPECT_FALSE(ImageLoadFile(dir.File("text.pxr"), image));
   EXPECT_TRUE(SameImage(image, source));
   EXPECT_FALSE(ImageLoadFile(dir.File("missing.pxr"), image));
 }
 
 TEST_F(RegistryTest, MultiImageLoadsAllOrOnlyTheFirst) {
-  TTempDir dir;
+  TTempFolder dir;
   TDynImageDataArray images;
   for (int i = 0; i < 3; ++i) images.push_back(MakeImage(2 + i, 2, F::A8R8G8B8, i));
   auto* stack = FindFileFormatByClass<TTestStackFormat>();
@@ -418,12 +386,12 @@ TEST_F(RegistryTest, MultiImageLoadsAllOrOnlyTheFirst) {
 }
 
 TEST_F(RegistryTest, LoadFailuresAreWrappedWithTheirCause) {
-  TTempDir dir;
+  TTempFolder dir;
   auto* raw = FindFileFormatByClass<TTestRawFormat>();
   auto* probe = FindFileFormatByClass<TTestProbeFormat>();
-  WriteText(dir.File("text.pxr"), "just text");
-  WriteText(dir.File("probe.pxw"), "PX and more");
-  WriteText(dir.File("short.pxr"), RawFileBytes(MakeImage(4, 4, F::A8R8G8B8, 1)).substr(0, 30));
+  WriteFileText(dir.File("text.pxr"), "just text");
+  WriteFileText(dir.File("probe.pxw"), "PX and more");
+  WriteFileText(dir.File("short.pxr"), RawFileBytes(MakeImage(4, 4, F::A8R8G8B8, 1)).substr(0, 30));
   const struct {
     TImageFileFormat* format;
     std::string file;
@@ -530,7 +498,7 @@ TEST_F(RegistryTest, SaveFileWritesSeriesForSingleImageHandlers) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.format->Name + (c.onlyFirst ? " only first" : ""));
-    TTempDir dir;
+    TTempFolder dir;
     ASSERT_TRUE(c.format->SaveFile(dir.File("out.pxr"), images, c.onlyFirst));
     EXPECT_EQ(dir.Entries(), c.files);
     if (c.format == raw) {
@@ -573,7 +541,7 @@ TEST_F(RegistryTest, SaveStreamWritesASeriesIntoOneStream) {
 }
 
 TEST_F(RegistryTest, SavesThatCannotHappenReturnFalse) {
-  TTempDir dir;
+  TTempFolder dir;
   auto* raw = FindFileFormatByClass<TTestRawFormat>();
   TDynImageDataArray invalid;
   invalid.push_back(MakeImage(2, 2, F::A8R8G8B8, 0));
@@ -593,7 +561,7 @@ TEST_F(RegistryTest, SavesThatCannotHappenReturnFalse) {
 }
 
 TEST_F(RegistryTest, UnsupportedSaveRaisesUnwrapped) {
-  TTempDir dir;
+  TTempFolder dir;
   auto* probe = FindFileFormatByClass<TTestProbeFormat>();
   const TImageData image = MakeImage(2, 2, F::A8R8G8B8, 0);
   try {
@@ -610,9 +578,9 @@ TEST_F(RegistryTest, FailedSaveKeepsTheOldTarget) {
   const TImageData image = MakeImage(2, 2, F::A8R8G8B8, 0);
   for (bool throws : {true, false}) {
     SCOPED_TRACE(throws ? "writer throws" : "writer returns false");
-    TTempDir dir;
+    TTempFolder dir;
     const std::string target = dir.File("keep.pxf");
-    WriteText(target, "old content");
+    WriteFileText(target, "old content");
     TTestFailingFormat failing(throws);
     if (throws) {
       try {
@@ -624,20 +592,20 @@ TEST_F(RegistryTest, FailedSaveKeepsTheOldTarget) {
     } else {
       EXPECT_FALSE(failing.SaveFile(target, TImageSpan(&image, 1), true));
     }
-    EXPECT_EQ(ReadText(target), "old content");
+    EXPECT_EQ(ReadFileText(target), "old content");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"keep.pxf"});
   }
 }
 
 TEST_F(RegistryTest, SuccessfulSaveReplacesTheTargetAndKeepsItsPermissions) {
-  TTempDir dir;
+  TTempFolder dir;
   const std::string target = dir.File("private.pxr");
-  WriteText(target, "old content");
+  WriteFileText(target, "old content");
   ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
   const TImageData image = MakeImage(4, 3, F::A8R8G8B8, 2);
   ASSERT_TRUE(
       FindFileFormatByClass<TTestRawFormat>()->SaveFile(target, TImageSpan(&image, 1), true));
-  EXPECT_EQ(ReadText(target), RawFileBytes(image));
+  EXPECT_EQ(ReadFileText(target), RawFileBytes(image));
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"private.pxr"});

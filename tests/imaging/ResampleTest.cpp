@@ -5,11 +5,11 @@
 #include <numeric>
 #include <string>
 
-#include "TestImages.h"
 #include "imaging/Geometry.h"
 #include "imaging/Imaging.h"
 #include "imaging/Resample.h"
 #include "imaging/ResampleInternal.h"
+#include "support/TestImages.h"
 
 namespace pixolan::imaging {
 namespace {
@@ -17,9 +17,7 @@ namespace {
 using F = TImageFormatId;
 using R = TResizeFilter;
 using Bytes = std::vector<uint8_t>;
-using test::BytesOf;
-using test::MakeImage;
-using test::RandomBytes;
+using namespace test;
 
 // A one-row A8R8G8B8 image whose pixel x holds x in its first three bytes, so that a
 // nearest-neighbour result names the source columns it took.
