@@ -6,9 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <optional>
-#include <random>
+
+#include "platform/AtomicFileWriter.h"
+#include "platform/UniqueFd.h"
 
 namespace pixolan::config {
 
@@ -412,38 +413,6 @@ std::optional<int32_t> ParseInteger(std::u16string_view text) {
 
 // ---- File access ---------------------------------------------------------------------
 
-class TFd {
- public:
-  explicit TFd(int fd) : fd_(fd) {}
-  ~TFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return fd_; }
-  // Closes now and tells whether the close succeeded (it may report a failed write).
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(size_t(n));
-  }
-  return true;
-}
-
 // What identifies the version of a file on disk.
 struct TStamp {
   bool exists = false;
@@ -463,25 +432,6 @@ struct TStamp {
   }
   bool operator==(const TStamp&) const = default;
 };
-
-// The file that a write replaces: a symbolic link is written through, as an editor would.
-std::string WriteTarget(const std::string& fileName) {
-  std::string target = fileName;
-  for (int depth = 0; depth < 40; ++depth) {
-    struct stat st;
-    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
-    std::string link(size_t(st.st_size > 0 ? st.st_size : 256) + 1, '\0');
-    const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
-    if (n <= 0 || size_t(n) >= link.size()) break;
-    link.resize(size_t(n));
-    if (link.front() != '/') {
-      const size_t slash = target.rfind('/');
-      if (slash != std::string::npos) link = target.substr(0, slash + 1) + link;
-    }
-    target = std::move(link);
-  }
-  return target;
-}
 
 }  // namespace
 
@@ -522,7 +472,7 @@ struct TConfigIniFile::TContent {
     readable = false;
     canonical = false;
     stamp = TStamp();
-    TFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    const platform::TUniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) {
       // A missing file reads as empty; one that is there but cannot be opened must not
       // be replaced by a write.
@@ -594,49 +544,17 @@ void TConfigIniFile::FailWrite() {
 }
 
 void TConfigIniFile::Save(bool sync) {
-  const std::string target = WriteTarget(fileName_);
-  struct stat targetStat;
-  const bool targetExists = ::stat(target.c_str(), &targetStat) == 0;
-  if (targetExists && !S_ISREG(targetStat.st_mode)) FailWrite();
-
-  const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  std::string temp;
-  int rawFd = -1;
-  std::random_device random;
-  for (int attempt = 0; attempt < 16 && rawFd < 0; ++attempt) {
-    // A short name: one built from the target's name could exceed the name length limit.
-    char name[32];
-    std::snprintf(name, sizeof name, ".pixolan-%08x%08x.tmp", unsigned(random()),
-                  unsigned(random()));
-    temp = (slash == std::string::npos ? std::string() : folder) + name;
-    // 0666 lets the umask decide for a new file, as for any file the user creates.
-    rawFd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (rawFd < 0 && errno != EEXIST) break;
-  }
-  if (rawFd < 0) FailWrite();
-  TFd fd(rawFd);
-  if (targetExists) {
-    // The new file replaces the old one's inode: carry its permissions, and its owner
-    // where we may (an administrator editing someone's file). File systems without
-    // permissions refuse this, which does not make the file less writable.
-    if (::fchmod(fd.Get(), targetStat.st_mode & 07777) != 0) errno = 0;
-    if ((targetStat.st_uid != ::geteuid() || targetStat.st_gid != ::getegid()) &&
-        ::fchown(fd.Get(), targetStat.st_uid, targetStat.st_gid) != 0)
-      errno = 0;
-  }
-  bool ok = WriteAll(fd.Get(), Serialize(content_->lines));
-  if (ok && sync) ok = ::fsync(fd.Get()) == 0;
-  ok = fd.Close() && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
+  const std::string text = Serialize(content_->lines);
+  platform::TAtomicWriteOptions options;
+  // Users keep their configurations as links into a dotfile repository, and an editor
+  // saving one writes the file the link names; so does this.
+  options.Link = platform::TLinkAtTarget::WriteThrough;
+  options.Sync = sync;
+  try {
+    platform::WriteFileAtomically(
+        fileName_, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, options);
+  } catch (const platform::EFileWriteError&) {
     FailWrite();
-  }
-  if (sync) {
-    // Makes the rename itself durable.
-    TFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Get() >= 0) ::fsync(dir.Get());
   }
   content_->canonical = true;
   content_->readable = true;

@@ -41,10 +41,13 @@ inline constexpr size_t kMaxIniValueLength = 16384;
 // All texts are UTF-8; invalid UTF-8 sequences in arguments count as U+FFFD.
 //
 // Every Write* changes the file on disk at once: the whole file is written under a
-// temporary name in its folder (with the permissions of the file it replaces) and renamed
-// over it, so that a crash never leaves half a file. A file that exists but cannot be
-// read is never overwritten. Failures raise EConfigWriteError("Unable to write to " +
-// FileName()); the object then forgets its unsaved change.
+// temporary name in its folder and renamed over it, so that a crash never leaves half a
+// file. The new file keeps the permissions (less setuid and setgid) and, where permitted,
+// the owner of the one it replaces, and replacing a file waits until the new one is on
+// the disk. A symbolic link is written through: the file at the end of its chain is
+// replaced and the link stays. A file that exists but cannot be read is never
+// overwritten. Failures raise EConfigWriteError("Unable to write to " + FileName()); the
+// object then forgets its unsaved change.
 //
 // The content is kept between calls and read again when the file's identity, size or
 // modification time changed on disk. An object is meant for one thread at a time.

@@ -60,10 +60,11 @@ class TRun {
                       "The file is not an image in a format that can be read.");
       target = ResolveOutputPath(settings_.Conversion, source,
                                  {index, count, image.Width, image.Height});
-      const imaging::TImageFileFormat* handler = imaging::FindFileFormatByFileName(target);
-      if (!handler || !handler->CanWrite)
+      imaging::TImageFileFormat* format = ResultFormatOf(target);
+      if (!format || !format->CanWrite)
         return finish(TFileOutcome::Failed,
                       "No image format saves files named like \"" + target + "\".");
+      bool replace = false;
       if (Exists(target)) {
         const TOverwriteAnswer answer = overwriteAll_ ? TOverwriteAnswer::Yes
                                         : skipAll_    ? TOverwriteAnswer::No
@@ -76,10 +77,20 @@ class TRun {
         skipAll_ = skipAll_ || answer == TOverwriteAnswer::NoForAll;
         if (answer == TOverwriteAnswer::No || answer == TOverwriteAnswer::NoForAll)
           return finish(TFileOutcome::Skipped, "The file already exists.");
+        replace = true;
       }
       CreateFolder(FolderOf(target));
-      if (!SaveResultImage(target, image))
-        return finish(TFileOutcome::Failed, "The image could not be saved.");
+      // Only what the user agreed to is replaced: a file that appears at the target after
+      // the check above is refused by the save itself. When the source goes afterwards, the
+      // result must be on the disk first.
+      const imaging::TSaveFileOptions options{.RefuseExisting = !replace,
+                                              .Sync = settings_.Conversion.DeleteOriginal};
+      try {
+        if (!SaveResultImage(*format, target, image, options))
+          return finish(TFileOutcome::Failed, "The image could not be saved.");
+      } catch (const imaging::EFileExistsError&) {
+        return finish(TFileOutcome::Skipped, "The file already exists.");
+      }
       if (settings_.Conversion.DeleteOriginal && !SameFile(source, target)) {
         std::error_code ec;
         if (!fs::remove(source, ec) || ec)

@@ -18,10 +18,20 @@ bool LoadSourceImage(const std::string& path, TImageData& image) {
   return true;
 }
 
-bool SaveResultImage(const std::string& path, const TImageData& image) {
-  TImageFileFormat* handler = FindFileFormatByFileName(path);
-  if (!handler || !ImageIsValid(image)) return false;
-  return handler->SaveFile(path, std::span<const TImageData>(&image, 1), true);
+TImageFileFormat* ResultFormatOf(const std::string& path) {
+  return FindFileFormatByFileName(path);
+}
+
+bool SaveResultImage(const std::string& path, const TImageData& image,
+                     const TSaveFileOptions& options) {
+  TImageFileFormat* format = ResultFormatOf(path);
+  return format && SaveResultImage(*format, path, image, options);
+}
+
+bool SaveResultImage(TImageFileFormat& format, const std::string& path, const TImageData& image,
+                     const TSaveFileOptions& options) {
+  if (!ImageIsValid(image)) return false;
+  return format.SaveFile(path, std::span<const TImageData>(&image, 1), true, options);
 }
 
 }  // namespace pixolan::core

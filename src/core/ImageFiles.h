@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "imaging/FileFormat.h"
 #include "imaging/ImagingTypes.h"
 
 namespace pixolan::core {
@@ -14,10 +15,21 @@ namespace pixolan::core {
 // "Error while loading images from file ..." with the handler's reason.
 bool LoadSourceImage(const std::string& path, imaging::TImageData& image);
 
+// The handler that writes files named like path, chosen by the extension alone; null when
+// no handler has a mask for it.
+imaging::TImageFileFormat* ResultFormatOf(const std::string& path);
+
 // Writes image to path in the format the path's extension names. False, with nothing
 // written, when no handler saves that extension or the image is invalid. The file appears
-// only when the writer succeeded: a failed save leaves an existing file as it was. Writer
+// only when the writer succeeded: a failed save leaves an existing file as it was, and a
+// link at path is replaced, never written through. With options.RefuseExisting a file at
+// path (also one appearing during the save) is never replaced: EFileExistsError. Writer
 // failures raise EImagingError.
-bool SaveResultImage(const std::string& path, const imaging::TImageData& image);
+bool SaveResultImage(const std::string& path, const imaging::TImageData& image,
+                     const imaging::TSaveFileOptions& options = {});
+// As above with the handler the caller already found with ResultFormatOf(path).
+bool SaveResultImage(imaging::TImageFileFormat& format, const std::string& path,
+                     const imaging::TImageData& image,
+                     const imaging::TSaveFileOptions& options = {});
 
 }  // namespace pixolan::core

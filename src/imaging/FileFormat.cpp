@@ -1,19 +1,15 @@
 #include "imaging/FileFormat.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
-#include <random>
-#include <system_error>
 
 #include "imaging/Errors.h"
 #include "imaging/Imaging.h"
 #include "imaging/Options.h"
 #include "platform/AsciiCase.h"
+#include "platform/AtomicFileWriter.h"
 
 namespace pixolan::imaging {
 
@@ -33,68 +29,16 @@ std::string_view FileNamePart(std::string_view path) {
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-// Writes a file under a temporary name beside the target and moves it over the target on
-// Commit. Without Commit the temporary file is removed, so the target stays as it was.
-class TAtomicFile {
- public:
-  explicit TAtomicFile(const std::string& target) : target_(ResolveTarget(target)) {
-    std::error_code ec;
-    if (fs::is_directory(target_, ec))
-      throw EImagingError("Cannot write file \"" + target + "\": it is a folder.");
-    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
-    std::random_device random;
-    // O_EXCL creation makes a clash with another writer fail instead of sharing the file.
-    for (int attempt = 0;; ++attempt) {
-      temp_ = folder / FormatText(".pixolan-%08x%08x.tmp", random(), random());
-      try {
-        stream_ = std::make_unique<TFileStream>(temp_.string(), TFileMode::CreateNew);
-        break;
-      } catch (const EImagingError&) {
-        if (attempt >= 16 || !fs::exists(temp_, ec)) throw;
-      }
-    }
-    // The result replaces the target's inode; keep the target's permissions.
-    const fs::file_status status = fs::status(target_, ec);
-    if (!ec && fs::is_regular_file(status)) fs::permissions(temp_, status.permissions(), ec);
+// The platform writer's refusals and failures as engine errors, with its message.
+template <class F>
+void WithEngineErrors(F&& step) {
+  try {
+    step();
+  } catch (const platform::EFileWriteError& e) {
+    if (e.Failure() == platform::TFileWriteFailure::TargetExists) throw EFileExistsError(e.what());
+    throw EImagingError(e.what());
   }
-
-  ~TAtomicFile() {
-    if (committed_) return;
-    stream_.reset();
-    ::unlink(temp_.c_str());
-  }
-
-  TAtomicFile(const TAtomicFile&) = delete;
-  TAtomicFile& operator=(const TAtomicFile&) = delete;
-
-  TFileStream& Stream() { return *stream_; }
-
-  void Commit() {
-    stream_->Close();
-    std::error_code ec;
-    fs::rename(temp_, target_, ec);
-    if (ec)
-      throw EImagingError("Cannot replace file \"" + target_.string() + "\": " + ec.message() +
-                          ".");
-    committed_ = true;
-  }
-
- private:
-  // A symbolic link is written through, as opening the link for writing would.
-  static fs::path ResolveTarget(const std::string& target) {
-    std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-      const fs::path resolved = fs::canonical(target, ec);
-      if (!ec) return resolved;
-    }
-    return fs::path(target);
-  }
-
-  fs::path target_;
-  fs::path temp_;
-  std::unique_ptr<TFileStream> stream_;
-  bool committed_ = false;
-};
+}
 
 bool AllValid(TImageSpan images) {
   for (const TImageData& image : images)
@@ -288,25 +232,38 @@ std::optional<TSaveSelection> TImageFileFormat::PrepareSave(TImageSpan images, i
   return selection;
 }
 
-bool TImageFileFormat::SaveToFile(const std::string& fileName, TImageSpan images, int32_t index) {
+bool TImageFileFormat::SaveToFile(const std::string& fileName, TImageSpan images, int32_t index,
+                                  const TSaveFileOptions& options) {
   // Prepared before anything touches the disk: a refused save must not even create a
   // temporary file.
   const std::optional<TSaveSelection> selection = PrepareSave(images, index);
   if (!selection) return false;
-  TAtomicFile file(fileName);
-  TIOHandle handle = TStreamIO::OpenWrite(file.Stream());
+  platform::TAtomicWriteOptions writeOptions;
+  writeOptions.Existing = options.RefuseExisting ? platform::TExistingTarget::Refuse
+                                                 : platform::TExistingTarget::Replace;
+  writeOptions.Link = platform::TLinkAtTarget::Replace;
+  writeOptions.Sync = options.Sync;
+  // Declared first so that it goes last: an unfinished write is removed only after the
+  // stream let go of the file.
+  std::optional<platform::TAtomicFileWriter> file;
+  WithEngineErrors([&] { file.emplace(fileName, writeOptions); });
+  TFileStream stream(TFileStream::TBorrowedDescriptor{file->Descriptor()}, fileName);
+  TIOHandle handle = TStreamIO::OpenWrite(stream);
   if (!WriteImages(handle, images, *selection)) return false;
   handle.Close();
-  file.Commit();
+  stream.Close();
+  WithEngineErrors([&] { file->Commit(); });
   return true;
 }
 
-bool TImageFileFormat::SaveFile(const std::string& fileName, TImageSpan images, bool onlyFirst) {
+bool TImageFileFormat::SaveFile(const std::string& fileName, TImageSpan images, bool onlyFirst,
+                                const TSaveFileOptions& options) {
   if (!CanWrite || images.empty() || !AllValid(images)) return false;
   if (MultiImage || onlyFirst || images.size() == 1)
-    return SaveToFile(fileName, images, onlyFirst ? 0 : -1);
+    return SaveToFile(fileName, images, onlyFirst ? 0 : -1, options);
   for (size_t i = 0; i < images.size(); ++i)
-    if (!SaveToFile(SeriesFileName(fileName, int32_t(i)), images, int32_t(i))) return false;
+    if (!SaveToFile(SeriesFileName(fileName, int32_t(i)), images, int32_t(i), options))
+      return false;
   return true;
 }
 

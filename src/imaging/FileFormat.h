@@ -23,6 +23,25 @@ using TImageFormatSet = std::bitset<kMaxFormatSetId + 1>;
 // Images handed to a save: a whole array or a single record, never copied.
 using TImageSpan = std::span<const TImageData>;
 
+// How SaveFile treats its target. The defaults replace an existing file.
+struct TSaveFileOptions {
+  // Never replace an existing file (or a link, or anything else of that name): the save
+  // raises EFileExistsError instead, also when the file appears while the image is being
+  // written, as the final rename itself refuses it.
+  bool RefuseExisting = false;
+  // Flush file and folder to the disk before SaveFile returns, for callers that delete
+  // the source afterwards. Replacing an existing file always does this.
+  bool Sync = false;
+};
+
+// A save with TSaveFileOptions::RefuseExisting found its target taken; nothing was
+// written and the existing file is as it was. Derived from EImagingError so that callers
+// that do not care see an ordinary failed save.
+class EFileExistsError : public EImagingError {
+ public:
+  using EImagingError::EImagingError;
+};
+
 // The images one write covers, SaveFirst..SaveLast of the array, as chosen by the save
 // preparation. It travels with the call rather than living in the handler, because one
 // handler instance serves every save, also several at once.
@@ -111,10 +130,15 @@ class TImageFileFormat {
   // Saves images to a file. False when the handler does not save or an image is invalid.
   // The file is written under a temporary name in the same folder and renamed over
   // fileName only when the writer succeeded, so a failed save leaves an existing file as
-  // it was. A single-image handler given several images (onlyFirst not set) writes each
-  // to its own file: out.png gives out000.png, out001.png, ... Writer exceptions reach
-  // the caller unchanged.
-  bool SaveFile(const std::string& fileName, TImageSpan images, bool onlyFirst);
+  // it was. An existing file's permissions (less setuid and setgid) and owner are kept; a
+  // symbolic link at fileName is replaced, never written through, and a folder, pipe,
+  // device or socket there is refused with EImagingError. A single-image handler given
+  // several images (onlyFirst not set) writes each to its own file: out.png gives
+  // out000.png, out001.png, ...; files of a series written before a failure stay. Writer
+  // exceptions reach the caller unchanged; a taken target under options.RefuseExisting
+  // raises EFileExistsError.
+  bool SaveFile(const std::string& fileName, TImageSpan images, bool onlyFirst,
+                const TSaveFileOptions& options = {});
   // As SaveFile into the caller's stream at its position; a series is written one image
   // after another into the same stream.
   bool SaveStream(TStream& stream, TImageSpan images, bool onlyFirst);
@@ -143,7 +167,8 @@ class TImageFileFormat {
   std::optional<TSaveSelection> PrepareSave(TImageSpan images, int32_t index);
   bool LoadFromHandle(TIOHandle& handle, TDynImageDataArray& images, bool onlyFirst,
                       const std::string& notValidMessage);
-  bool SaveToFile(const std::string& fileName, TImageSpan images, int32_t index);
+  bool SaveToFile(const std::string& fileName, TImageSpan images, int32_t index,
+                  const TSaveFileOptions& options);
 
   std::vector<std::pair<int32_t, const std::atomic<int32_t>*>> boundOptions_;
 };

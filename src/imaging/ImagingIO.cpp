@@ -101,6 +101,21 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
   buffer_ = std::make_unique<uint8_t[]>(size_t(kBufferSize));
 }
 
+TFileStream::TFileStream(TBorrowedDescriptor file, const std::string& fileName)
+    : fileName_(fileName) {
+  struct stat st {};
+  if (::fstat(file.Descriptor, &st) != 0) RaiseSystem("examine");
+  if (!S_ISREG(st.st_mode))
+    throw EImagingError("Cannot use \"" + fileName + "\": not a regular file.");
+  const int flags = ::fcntl(file.Descriptor, F_GETFL);
+  if (flags < 0) RaiseSystem("examine");
+  fd_ = file.Descriptor;
+  ownsFd_ = false;
+  writable_ = (flags & O_ACCMODE) != O_RDONLY;
+  fileSize_ = int64_t(st.st_size);
+  buffer_ = std::make_unique<uint8_t[]>(size_t(kBufferSize));
+}
+
 TFileStream::~TFileStream() {
   if (fd_ < 0) return;
   try {
@@ -108,7 +123,7 @@ TFileStream::~TFileStream() {
   } catch (...) {
     // A destructor cannot report; Close is the way to learn about write failures.
   }
-  ::close(fd_);
+  if (ownsFd_) ::close(fd_);
 }
 
 void TFileStream::CheckOpen() const {
@@ -236,9 +251,13 @@ void TFileStream::Close() {
   try {
     Flush();
   } catch (...) {
-    ::close(fd_);
+    if (ownsFd_) ::close(fd_);
     fd_ = -1;
     throw;
+  }
+  if (!ownsFd_) {
+    fd_ = -1;
+    return;
   }
   const int result = ::close(fd_);
   fd_ = -1;

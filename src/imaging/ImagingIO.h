@@ -62,6 +62,16 @@ class TFileStream final : public TStream {
 
   // Raises EImagingError with the system's reason when the file cannot be opened.
   TFileStream(const std::string& fileName, TFileMode mode);
+
+  // An open regular file that stays the caller's, such as the temporary file of an atomic
+  // write: the stream reads and writes it by offset (starting at 0, with the file's current
+  // size) and never closes it. Close and the destructor only flush. fileName is used in
+  // messages. Raises EImagingError when the descriptor is not an open regular file.
+  struct TBorrowedDescriptor {
+    int Descriptor = -1;
+  };
+  TFileStream(TBorrowedDescriptor file, const std::string& fileName);
+
   // Closes without reporting errors; call Close to learn whether buffered data was written.
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
@@ -73,7 +83,8 @@ class TFileStream final : public TStream {
   int64_t Tell() override { return position_; }
   int64_t Size() override;
   void Flush() override;
-  // Flushes and closes the file; raises when either fails. Further use raises.
+  // Flushes and closes the file (a borrowed one is only flushed and let go); raises when
+  // either fails. Further use raises.
   void Close() override;
 
   const std::string& FileName() const { return fileName_; }
@@ -84,6 +95,7 @@ class TFileStream final : public TStream {
 
   std::string fileName_;
   int fd_ = -1;
+  bool ownsFd_ = true;
   bool writable_ = false;
   int64_t position_ = 0;
   int64_t fileSize_ = 0;  // size of the file as written so far (buffer excluded)

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "imaging/ImagingIO.h"
+#include "platform/UniqueFd.h"
 #include "support/Files.h"
 #include "support/TempFolder.h"
 
@@ -162,6 +164,46 @@ TEST(FileStream, CreateTruncatesAndReadRefusesToWrite) {
   in.Close();
   char c;
   EXPECT_THROW(in.Read(&c, 1), EImagingError);
+}
+
+// The temporary file of an atomic save stays its writer's: the stream buffers into it
+// and lets go of it without closing it.
+TEST(FileStream, BorrowedDescriptorIsWrittenButNeverClosed) {
+  TTempFolder dir;
+  const std::string name = dir.File("borrowed.bin");
+  WriteFileBytes(name, Pattern(10, 1));
+  const platform::TUniqueFd fd(::open(name.c_str(), O_RDWR | O_CLOEXEC));
+  ASSERT_TRUE(fd);
+  std::vector<uint8_t> expected = Pattern(2 * kBuf + 3, 2);
+  {
+    TFileStream stream(TFileStream::TBorrowedDescriptor{fd.Get()}, name);
+    EXPECT_EQ(stream.Size(), 10);
+    stream.WriteExact(expected.data(), 5);
+    EXPECT_EQ(ReadFileBytes(name), Pattern(10, 1));  // still in the buffer
+    stream.WriteExact(expected.data() + 5, int64_t(expected.size()) - 5);
+    stream.Close();
+    EXPECT_THROW(stream.Write("x", 1), EImagingError);
+  }
+  EXPECT_NE(::fcntl(fd.Get(), F_GETFD), -1);
+  EXPECT_EQ(ReadFileBytes(name), expected);
+  {
+    // Without Close the destructor flushes, and still leaves the descriptor open.
+    TFileStream stream(TFileStream::TBorrowedDescriptor{fd.Get()}, name);
+    EXPECT_EQ(stream.Size(), int64_t(expected.size()));
+    stream.WriteExact("ab", 2);
+  }
+  EXPECT_NE(::fcntl(fd.Get(), F_GETFD), -1);
+  expected[0] = 'a';
+  expected[1] = 'b';
+  EXPECT_EQ(ReadFileBytes(name), expected);
+
+  const platform::TUniqueFd readOnly(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  TFileStream reader(TFileStream::TBorrowedDescriptor{readOnly.Get()}, name);
+  EXPECT_THROW(reader.Write("x", 1), EImagingError);
+  const platform::TUniqueFd folder(
+      ::open(dir.File("").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  EXPECT_THROW(TFileStream(TFileStream::TBorrowedDescriptor{folder.Get()}, "folder"),
+               EImagingError);
 }
 
 TEST(FileStream, OpenFailuresNameTheFile) {

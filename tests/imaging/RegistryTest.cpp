@@ -621,6 +621,40 @@ TEST_F(RegistryTest, SuccessfulSaveReplacesTheTargetAndKeepsItsPermissions) {
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder.pxr", "private.pxr"}));
 }
 
+// A link planted at the target must not send the result into the file it points to; a
+// save told to refuse existing files leaves them byte for byte and says why.
+TEST_F(RegistryTest, SaveReplacesALinkAndCanRefuseAnExistingFile) {
+  TTempFolder dir;
+  auto* raw = FindFileFormatByClass<TTestRawFormat>();
+  const TImageData image = MakeImage(4, 3, F::A8R8G8B8, 5);
+  const std::string pointee = dir.File("elsewhere.pxr");
+  WriteFileText(pointee, "precious content");
+  const std::string link = dir.File("link.pxr");
+  fs::create_symlink(pointee, link);
+  ASSERT_TRUE(raw->SaveFile(link, TImageSpan(&image, 1), true));
+  EXPECT_FALSE(fs::is_symlink(fs::symlink_status(link)));
+  EXPECT_EQ(ReadFileText(link), RawFileBytes(image));
+  EXPECT_EQ(ReadFileText(pointee), "precious content");
+
+  const std::string existing = dir.File("existing.pxr");
+  WriteFileText(existing, "old content");
+  for (const bool sync : {false, true}) {
+    try {
+      raw->SaveFile(existing, TImageSpan(&image, 1), true, {.RefuseExisting = true, .Sync = sync});
+      ADD_FAILURE() << "saved over an existing file";
+    } catch (const EFileExistsError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot write file \"" + existing + "\": it exists already.");
+    }
+  }
+  EXPECT_EQ(ReadFileText(existing), "old content");
+  ASSERT_TRUE(raw->SaveFile(dir.File("new.pxr"), TImageSpan(&image, 1), true,
+                            {.RefuseExisting = true, .Sync = true}));
+  EXPECT_EQ(ReadFileText(dir.File("new.pxr")), RawFileBytes(image));
+  EXPECT_EQ(dir.Entries(),
+            (std::vector<std::string>{"elsewhere.pxr", "existing.pxr", "link.pxr", "new.pxr"}));
+}
+
 TEST_F(RegistryTest, MakeWritableCopyFollowsOption130AndTheWritableSet) {
   auto* raw = FindFileFormatByClass<TTestRawFormat>();
   const struct {
