@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "imaging/Imaging.h"
-#include "imaging/Options.h"
-#include "imaging/Registry.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/io/Options.h"
+#include "imaging/io/Registry.h"
 
 namespace pixolan::fuzz {
 

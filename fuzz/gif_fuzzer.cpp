@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "imaging/Imaging.h"
-#include "imaging/Registry.h"
 #include "imaging/formats/GifFormat.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/io/Registry.h"
 
 namespace {
 

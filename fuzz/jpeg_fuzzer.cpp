@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "imaging/Imaging.h"
-#include "imaging/Options.h"
-#include "imaging/Registry.h"
 #include "imaging/formats/JpegFormat.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/io/Options.h"
+#include "imaging/io/Registry.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/ImageFiles.h"
-#include "imaging/Imaging.h"
+#include "imaging/image/Imaging.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "imaging/Canvas.h"
-#include "imaging/Imaging.h"
+#include "imaging/canvas/Canvas.h"
+#include "imaging/image/Imaging.h"
 
 namespace {
 

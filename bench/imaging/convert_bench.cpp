@@ -5,8 +5,8 @@
 #include <random>
 #include <vector>
 
-#include "imaging/ConvertInternal.h"
-#include "imaging/Imaging.h"
+#include "imaging/image/ConvertInternal.h"
+#include "imaging/image/Imaging.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <random>
 #include <vector>
 
-#include "imaging/Imaging.h"
-#include "imaging/ImagingIO.h"
-#include "imaging/Registry.h"
 #include "imaging/formats/GifFormat.h"
 #include "imaging/formats/GifLzw.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/io/ImagingIO.h"
+#include "imaging/io/Registry.h"
 
 namespace {
 

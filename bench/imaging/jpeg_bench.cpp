@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "imaging/Imaging.h"
-#include "imaging/Options.h"
-#include "imaging/Registry.h"
 #include "imaging/formats/JpegFormat.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/io/Options.h"
+#include "imaging/io/Registry.h"
 
 namespace {
 

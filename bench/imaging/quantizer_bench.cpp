@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "imaging/Imaging.h"
-#include "imaging/Quantizer.h"
-#include "imaging/QuantizerInternal.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/palette/Quantizer.h"
+#include "imaging/palette/QuantizerInternal.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <random>
 #include <string>
 
-#include "imaging/Imaging.h"
-#include "imaging/Resample.h"
-#include "imaging/ResampleInternal.h"
+#include "imaging/geometry/Resample.h"
+#include "imaging/geometry/ResampleInternal.h"
+#include "imaging/image/Imaging.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "config/StoreLanguage.h"
 #include "core/BatchRun.h"
 #include "core/OutputPath.h"
-#include "imaging/Registry.h"
+#include "imaging/io/Registry.h"
 #include "platform/AsciiCase.h"
 
 #ifndef PIXOLAN_VERSION

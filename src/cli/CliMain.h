@@ -7,7 +7,7 @@
 
 #include "cli/CliArguments.h"
 #include "config/SettingsStore.h"
-#include "imaging/FileFormat.h"
+#include "imaging/io/FileFormat.h"
 
 namespace pixolan::cli {
 

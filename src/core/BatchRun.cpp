@@ -5,9 +5,9 @@
 
 #include "core/ImageFiles.h"
 #include "core/OutputPath.h"
-#include "imaging/FileFormat.h"
-#include "imaging/Imaging.h"
-#include "imaging/Registry.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/io/FileFormat.h"
+#include "imaging/io/Registry.h"
 
 namespace pixolan::core {
 

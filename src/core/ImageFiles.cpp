@@ -2,9 +2,9 @@
 
 #include <span>
 
-#include "imaging/FileFormat.h"
-#include "imaging/Imaging.h"
-#include "imaging/Registry.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/io/FileFormat.h"
+#include "imaging/io/Registry.h"
 
 namespace pixolan::core {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "imaging/FileFormat.h"
-#include "imaging/ImagingTypes.h"
+#include "imaging/image/ImagingTypes.h"
+#include "imaging/io/FileFormat.h"
 
 namespace pixolan::core {
 

@@ -1,6 +1,6 @@
 #include "core/RunSettings.h"
 
-#include "imaging/Options.h"
+#include "imaging/io/Options.h"
 
 namespace pixolan::core {
 

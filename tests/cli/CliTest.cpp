@@ -10,7 +10,7 @@
 #include "config/ConfigurationFile.h"
 #include "config/JobSettings.h"
 #include "config/SettingsStore.h"
-#include "imaging/Registry.h"
+#include "imaging/io/Registry.h"
 #include "support/Files.h"
 #include "support/TempFolder.h"
 

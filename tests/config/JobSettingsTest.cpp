@@ -4,8 +4,8 @@
 
 #include "config/JobSettings.h"
 #include "config/StoreDefinition.h"
-#include "imaging/Options.h"
-#include "imaging/Registry.h"
+#include "imaging/io/Options.h"
+#include "imaging/io/Registry.h"
 
 namespace pixolan::config {
 namespace {
@@ -202,9 +202,7 @@ TEST(ReihenFolgeFestlegen, StepsReachTheSnapshot) {
 
 class AusgabeWerteSetzenTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(imaging::EnginePushOptions());
-  }
+  void SetUp() override { ASSERT_TRUE(imaging::EnginePushOptions()); }
   void TearDown() override { imaging::EnginePopOptions(); }
 };
 

@@ -7,7 +7,7 @@
 
 #include "core/BatchRun.h"
 #include "core/ImageFiles.h"
-#include "imaging/Imaging.h"
+#include "imaging/image/Imaging.h"
 #include "support/TempFolder.h"
 
 namespace pixolan::core {

@@ -6,9 +6,9 @@
 #include <fstream>
 
 #include "core/ImageFiles.h"
-#include "imaging/FileFormat.h"
-#include "imaging/Imaging.h"
-#include "imaging/Registry.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/io/FileFormat.h"
+#include "imaging/io/Registry.h"
 #include "support/TempFolder.h"
 
 namespace pixolan::core {

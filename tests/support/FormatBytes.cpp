@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "imaging/ImagingIO.h"
-#include "imaging/Options.h"
+#include "imaging/io/ImagingIO.h"
+#include "imaging/io/Options.h"
 
 namespace pixolan::test {
 

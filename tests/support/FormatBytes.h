@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "imaging/FileFormat.h"
+#include "imaging/io/FileFormat.h"
 
 namespace pixolan::test {
 

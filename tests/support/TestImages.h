@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/Imaging.h"
+#include "imaging/image/Imaging.h"
 
 namespace pixolan::test {
 

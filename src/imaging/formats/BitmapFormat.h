@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "imaging/FileFormat.h"
-#include "imaging/Options.h"
+#include "imaging/io/FileFormat.h"
+#include "imaging/io/Options.h"
 
 namespace pixolan::imaging {
 

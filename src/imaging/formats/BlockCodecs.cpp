@@ -36,7 +36,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "imaging/ByteOrder.h"
+#include "imaging/image/ByteOrder.h"
 
 namespace pixolan::imaging::blocks {
 namespace {

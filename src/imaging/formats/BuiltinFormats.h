@@ -5,8 +5,8 @@
 #include <span>
 #include <typeindex>
 
-#include "imaging/FileFormat.h"
-#include "imaging/Registry.h"
+#include "imaging/io/FileFormat.h"
+#include "imaging/io/Registry.h"
 
 namespace pixolan::imaging {
 

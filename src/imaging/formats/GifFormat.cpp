@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "imaging/ByteOrder.h"
-#include "imaging/Errors.h"
-#include "imaging/Imaging.h"
-#include "imaging/Palette.h"
 #include "imaging/formats/GifLzw.h"
+#include "imaging/image/ByteOrder.h"
+#include "imaging/image/Errors.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/palette/Palette.h"
 
 namespace pixolan::imaging {
 

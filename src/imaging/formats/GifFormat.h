@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "imaging/FileFormat.h"
+#include "imaging/io/FileFormat.h"
 
 namespace pixolan::imaging {
 

@@ -4,7 +4,7 @@
 #include <bit>
 #include <memory>
 
-#include "imaging/ImagingTypes.h"
+#include "imaging/image/ImagingTypes.h"
 
 namespace pixolan::imaging {
 

@@ -14,9 +14,9 @@
 #include <optional>
 #include <string>
 
-#include "imaging/Errors.h"
-#include "imaging/Imaging.h"
-#include "imaging/Options.h"
+#include "imaging/image/Errors.h"
+#include "imaging/image/Imaging.h"
+#include "imaging/io/Options.h"
 
 namespace pixolan::imaging {
 

@@ -5,10 +5,10 @@
 #include <atomic>
 #include <cstdint>
 
-#include "imaging/FileFormat.h"
-#include "imaging/ImagingIO.h"
-#include "imaging/ImagingTypes.h"
-#include "imaging/Options.h"
+#include "imaging/image/ImagingTypes.h"
+#include "imaging/io/FileFormat.h"
+#include "imaging/io/ImagingIO.h"
+#include "imaging/io/Options.h"
 
 namespace pixolan::imaging {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "imaging/ByteOrder.h"
-#include "imaging/Errors.h"
-#include "imaging/Imaging.h"
 #include "imaging/formats/TargaFormatPrivate.h"
+#include "imaging/image/ByteOrder.h"
+#include "imaging/image/Errors.h"
+#include "imaging/image/Imaging.h"
 
 namespace pixolan::imaging {
 namespace {
