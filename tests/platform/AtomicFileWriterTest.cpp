@@ -22,6 +22,7 @@
 
 #include "platform/AtomicFileWriter.h"
 #include "platform/UniqueFd.h"
+#include "support/Files.h"
 #include "support/TempFolder.h"
 
 namespace pixolan::platform {
@@ -29,15 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), std::streamsize(bytes.size()));
-}
+using test::ReadFileText;
+using test::WriteFileText;
 
 std::span<const uint8_t> Bytes(std::string_view text) {
   return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
@@ -136,10 +130,10 @@ TEST_F(AtomicFileWriterTest, WritesUnderATemporaryNameBesideTheTargetUntilCommit
   writer.Write("hello world", 11);
   ASSERT_EQ(::pwrite(writer.Descriptor(), "J", 1, 0), 1);
   EXPECT_FALSE(fs::exists(target));
-  EXPECT_EQ(ReadBytes(temporary), "Jello world");
+  EXPECT_EQ(ReadFileText(temporary), "Jello world");
 
   writer.Commit();
-  EXPECT_EQ(ReadBytes(target), "Jello world");
+  EXPECT_EQ(ReadFileText(target), "Jello world");
   EXPECT_FALSE(fs::exists(temporary));
   EXPECT_EQ(writer.Descriptor(), -1);
   EXPECT_THROW(writer.Commit(), std::logic_error);
@@ -159,7 +153,7 @@ TEST_F(AtomicFileWriterTest, NewFileGetsTheModeOfAnyCreatedFile) {
       const TUmaskScope umask(c.umask);
       WriteFileAtomically(target.string(), Bytes("new content"), {.Sync = c.sync});
     }
-    EXPECT_EQ(ReadBytes(target), "new content");
+    EXPECT_EQ(ReadFileText(target), "new content");
     EXPECT_TRUE(S_ISREG(LinkStatus(target).st_mode));
     EXPECT_EQ(ModeBits(target), 0666 & ~c.umask);
     EXPECT_EQ(LinkStatus(target).st_uid, ::geteuid());
@@ -177,11 +171,11 @@ TEST_F(AtomicFileWriterTest, ReplacedFileKeepsItsModeWithoutSetuidAndSetgid) {
   for (const auto& c : cases) {
     SCOPED_TRACE("mode " + std::to_string(c.before));
     const fs::path target = Path("old.bin");
-    WriteBytes(target, "old content");
+    WriteFileText(target, "old content");
     ASSERT_EQ(::chmod(target.c_str(), c.before), 0);
     ASSERT_EQ(ModeBits(target), c.before);
     WriteFileAtomically(target.string(), Bytes("new content"));
-    EXPECT_EQ(ReadBytes(target), "new content");
+    EXPECT_EQ(ReadFileText(target), "new content");
     EXPECT_EQ(ModeBits(target), c.after);
     fs::remove(target);
   }
@@ -206,11 +200,11 @@ bool DropPrivileges() {
 TEST_F(AtomicFileWriterTest, ReplacedFileKeepsOwnerAndGroupWherePermitted) {
   if (::geteuid() != 0) GTEST_SKIP() << "giving files away needs root";
   const fs::path target = Path("owned.bin");
-  WriteBytes(target, "old content");
+  WriteFileText(target, "old content");
   ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   WriteFileAtomically(target.string(), Bytes("new content"));
-  EXPECT_EQ(ReadBytes(target), "new content");
+  EXPECT_EQ(ReadFileText(target), "new content");
   EXPECT_EQ(LinkStatus(target).st_uid, 65534u);
   EXPECT_EQ(LinkStatus(target).st_gid, 65534u);
   EXPECT_EQ(ModeBits(target), 0640);
@@ -220,7 +214,7 @@ TEST_F(AtomicFileWriterTest, ReplacedFileKeepsOwnerAndGroupWherePermitted) {
   ASSERT_EQ(::chmod(target.c_str(), 0666), 0);
   ASSERT_EQ(::chmod(folder_.c_str(), 0777), 0);
   EXPECT_EXIT(WriteAsUnprivilegedUser(target.string()), ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(ReadBytes(target), "theirs now");
+  EXPECT_EQ(ReadFileText(target), "theirs now");
   EXPECT_EQ(LinkStatus(target).st_uid, 65534u);
   EXPECT_EQ(ModeBits(target), 0666);
 }
@@ -228,11 +222,11 @@ TEST_F(AtomicFileWriterTest, ReplacedFileKeepsOwnerAndGroupWherePermitted) {
 // The chosen behaviour, documented in the header: the rename gives the name a new file.
 TEST_F(AtomicFileWriterTest, ReplacingAHardLinkedFileLeavesItsOtherNamesTheOldContent) {
   const fs::path target = Path("name.bin"), other = Path("other-name.bin");
-  WriteBytes(target, "shared content");
+  WriteFileText(target, "shared content");
   fs::create_hard_link(target, other);
   WriteFileAtomically(target.string(), Bytes("new content"));
-  EXPECT_EQ(ReadBytes(target), "new content");
-  EXPECT_EQ(ReadBytes(other), "shared content");
+  EXPECT_EQ(ReadFileText(target), "new content");
+  EXPECT_EQ(ReadFileText(other), "shared content");
   EXPECT_EQ(LinkStatus(other).st_nlink, 1u);
   EXPECT_EQ(LinkStatus(target).st_nlink, 1u);
 }
@@ -241,7 +235,7 @@ TEST_F(AtomicFileWriterTest, UncommittedWriterLeavesTheTargetAsItWas) {
   for (const bool exists : {false, true}) {
     SCOPED_TRACE(exists ? "existing target" : "new target");
     const fs::path target = Path("kept.bin");
-    if (exists) WriteBytes(target, "old content");
+    if (exists) WriteFileText(target, "old content");
     {
       TAtomicFileWriter writer(target.string());
       writer.Write("half", 4);
@@ -249,7 +243,7 @@ TEST_F(AtomicFileWriterTest, UncommittedWriterLeavesTheTargetAsItWas) {
     }
     EXPECT_EQ(fs::exists(target), exists);
     if (exists) {
-      EXPECT_EQ(ReadBytes(target), "old content");
+      EXPECT_EQ(ReadFileText(target), "old content");
     }
     ExpectNoTemporaryFiles();
     fs::remove(target);
@@ -278,15 +272,15 @@ TEST_F(AtomicFileWriterTest, SymbolicLinkAtTheTargetIsReplacedAndItsFileKept) {
   const TUmaskScope umask(022);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteBytes(outside, "precious content");
+    WriteFileText(outside, "precious content");
     const fs::path target = Path("link.bin");
     fs::create_symlink(c.pointsTo, target);
     WriteFileAtomically(target.string(), Bytes("new content"), {.Sync = c.sync});
     EXPECT_TRUE(S_ISREG(LinkStatus(target).st_mode));
     // A new file: the link's own mode (0777) means nothing for it.
     EXPECT_EQ(ModeBits(target), 0644);
-    EXPECT_EQ(ReadBytes(target), "new content");
-    EXPECT_EQ(ReadBytes(outside), "precious content");
+    EXPECT_EQ(ReadFileText(target), "new content");
+    EXPECT_EQ(ReadFileText(outside), "precious content");
     EXPECT_TRUE(S_ISFIFO(LinkStatus(pipe).st_mode));
     EXPECT_EQ(Entries(Path("elsewhere")), (std::vector<std::string>{"pipe", "precious.bin"}));
     fs::remove(target);
@@ -312,7 +306,7 @@ TEST_F(AtomicFileWriterTest, WriteThroughWritesTheFileAtTheEndOfTheLinkChain) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     if (c.fileExists) {
-      WriteBytes(file, "old");
+      WriteFileText(file, "old");
       ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
     }
     for (const auto& [link, pointee] : c.links) fs::create_symlink(pointee, link);
@@ -327,7 +321,7 @@ TEST_F(AtomicFileWriterTest, WriteThroughWritesTheFileAtTheEndOfTheLinkChain) {
       EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link))) << link;
       EXPECT_EQ(fs::read_symlink(link), pointee);
     }
-    EXPECT_EQ(ReadBytes(file), "new");
+    EXPECT_EQ(ReadFileText(file), "new");
     if (c.fileExists) {
       EXPECT_EQ(ModeBits(file), 0640);
     }
@@ -418,10 +412,10 @@ TEST_F(AtomicFileWriterTest, RefuseModeNeverReplacesWhatExists) {
     const char* what;
     std::function<void()> make;
   } existing[] = {
-      {"regular file", [&] { WriteBytes(target, "theirs"); }},
+      {"regular file", [&] { WriteFileText(target, "theirs"); }},
       {"link to a file",
        [&] {
-         WriteBytes(Path("pointee"), "theirs");
+         WriteFileText(Path("pointee"), "theirs");
          fs::create_symlink("pointee", target);
        }},
       {"dangling link", [&] { fs::create_symlink("missing", target); }},
@@ -439,7 +433,7 @@ TEST_F(AtomicFileWriterTest, RefuseModeNeverReplacesWhatExists) {
       EXPECT_EQ(error->what(), Refusal(target, "it exists already"));
       EXPECT_TRUE(fs::exists(fs::symlink_status(target)));
       if (fs::exists(target)) {
-        EXPECT_EQ(ReadBytes(target), "theirs");
+        EXPECT_EQ(ReadFileText(target), "theirs");
       }
       ExpectNoTemporaryFiles();
       fs::remove(target);
@@ -458,7 +452,7 @@ TEST_F(AtomicFileWriterTest, RefuseModeNeverReplacesWhatExists) {
       EXPECT_EQ(error->what(), Refusal(target, "it exists already"));
       EXPECT_TRUE(fs::exists(fs::symlink_status(target)));
       if (fs::exists(target)) {
-        EXPECT_EQ(ReadBytes(target), "theirs");
+        EXPECT_EQ(ReadFileText(target), "theirs");
       }
       EXPECT_EQ(writer.Descriptor(), -1);
       ExpectNoTemporaryFiles();
@@ -468,7 +462,7 @@ TEST_F(AtomicFileWriterTest, RefuseModeNeverReplacesWhatExists) {
   }
   // With nothing in the way the file is written.
   WriteFileAtomically(target.string(), Bytes("mine"), refuse);
-  EXPECT_EQ(ReadBytes(target), "mine");
+  EXPECT_EQ(ReadFileText(target), "mine");
 }
 
 TEST_F(AtomicFileWriterTest, ReplaceModeLooksAgainAtCommit) {
@@ -490,16 +484,16 @@ TEST_F(AtomicFileWriterTest, ReplaceModeLooksAgainAtCommit) {
     SCOPED_TRACE("regular file appearing during the write");
     TAtomicFileWriter writer(target.string());
     writer.Write("mine", 4);
-    WriteBytes(target, "theirs");
+    WriteFileText(target, "theirs");
     writer.Commit();
-    EXPECT_EQ(ReadBytes(target), "mine");
+    EXPECT_EQ(ReadFileText(target), "mine");
   }
 }
 
 // ---- Failures --------------------------------------------------------------------------
 
 TEST_F(AtomicFileWriterTest, FailedStepsNameTheStepAndTheReason) {
-  WriteBytes(Path("plain"), "x");
+  WriteFileText(Path("plain"), "x");
   fs::create_symlink("loop-b", Path("loop-a"));
   fs::create_symlink("loop-a", Path("loop-b"));
   const struct {
@@ -536,7 +530,7 @@ TEST_F(AtomicFileWriterTest, FailedStepsNameTheStepAndTheReason) {
     EXPECT_EQ(error->what(), Refusal(c.target, c.detail));
   }
   EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"loop-a", "loop-b", "plain"}));
-  EXPECT_EQ(ReadBytes(Path("plain")), "x");
+  EXPECT_EQ(ReadFileText(Path("plain")), "x");
 }
 
 // A failed rename (here: the temporary file was removed by someone else, as a cleaner of
@@ -555,7 +549,7 @@ TEST_F(AtomicFileWriterTest, FailedRenameKeepsTheTarget) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.detail);
-    if (c.targetExists) WriteBytes(target, "old content");
+    if (c.targetExists) WriteFileText(target, "old content");
     TAtomicFileWriter writer(target.string(), {.Existing = c.existing});
     writer.Write("new content", 11);
     ASSERT_EQ(::unlink(writer.TemporaryPath().c_str()), 0);
@@ -566,7 +560,7 @@ TEST_F(AtomicFileWriterTest, FailedRenameKeepsTheTarget) {
     EXPECT_EQ(error->what(), Refusal(target, c.detail));
     EXPECT_EQ(fs::exists(target), c.targetExists);
     if (c.targetExists) {
-      EXPECT_EQ(ReadBytes(target), "old content");
+      EXPECT_EQ(ReadFileText(target), "old content");
     }
     fs::remove(target);
   }
@@ -595,11 +589,11 @@ TEST_F(AtomicFileWriterTest, FailedWriteKeepsTheTarget) {
   for (const bool exists : {false, true}) {
     SCOPED_TRACE(exists ? "existing target" : "new target");
     const fs::path target = Path("limited.bin");
-    if (exists) WriteBytes(target, "old content");
+    if (exists) WriteFileText(target, "old content");
     EXPECT_EXIT(WriteBeyondTheFileSizeLimit(target.string()), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(fs::exists(target), exists);
     if (exists) {
-      EXPECT_EQ(ReadBytes(target), "old content");
+      EXPECT_EQ(ReadFileText(target), "old content");
     }
     ExpectNoTemporaryFiles();
     fs::remove(target);
