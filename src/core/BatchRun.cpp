@@ -1,5 +1,10 @@
 #include "core/BatchRun.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -20,6 +25,22 @@ namespace {
 bool Exists(const std::string& path) {
   std::error_code ec;
   return fs::exists(fs::symlink_status(path, ec));
+}
+
+// Why a source cannot be an image file, or empty: each case has its own words, so the user
+// learns what is wrong with the file rather than that it "is not an image".
+std::string SourceProblem(const std::string& source) {
+  struct stat st {};
+  if (::stat(source.c_str(), &st) != 0)
+    return errno == ENOENT
+               ? "The file does not exist."
+               : "The file cannot be examined: " + std::string(std::strerror(errno)) + ".";
+  if (S_ISDIR(st.st_mode)) return "This is a folder, not a file.";
+  if (!S_ISREG(st.st_mode)) return "This is not a regular file (a named pipe, device or socket).";
+  if (st.st_size == 0) return "The file is empty.";
+  if (::access(source.c_str(), R_OK) != 0)
+    return "The file cannot be read: " + std::string(std::strerror(errno)) + ".";
+  return {};
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -53,7 +74,8 @@ class TRun {
       return true;
     };
     try {
-      if (!Exists(source)) return finish(TFileOutcome::Failed, "The file does not exist.");
+      if (const std::string problem = SourceProblem(source); !problem.empty())
+        return finish(TFileOutcome::Failed, problem);
       TImageData image;
       if (!LoadSourceImage(source, image))
         return finish(TFileOutcome::Failed,

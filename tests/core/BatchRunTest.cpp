@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <deque>
@@ -186,6 +187,35 @@ TEST_F(BatchRunTest, FailuresOfOneFileLeaveTheOthers) {
   }
   EXPECT_FALSE(fs::exists(Out("one.xyz")));
   EXPECT_TRUE(fs::exists(In("one.bmp")));
+}
+
+TEST_F(BatchRunTest, SourcesThatAreNoImageFilesSayWhy) {
+  fs::create_directories(dir_ / "in" / "folder.bmp");
+  std::ofstream(In("empty.bmp")).close();
+  std::ofstream(In("text.bmp")) << "this is not an image";
+  ASSERT_EQ(::mkfifo(In("pipe.bmp").c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    std::string message;
+  } cases[] = {
+      {"missing.bmp", "The file does not exist."},
+      {"folder.bmp", "This is a folder, not a file."},
+      {"pipe.bmp", "This is not a regular file (a named pipe, device or socket)."},
+      {"empty.bmp", "The file is empty."},
+      {"text.bmp", "The file is not an image in a format that can be read."},
+  };
+  std::vector<std::string> sources;
+  for (const auto& c : cases) sources.push_back(In(c.name));
+  sources.push_back(In("one.bmp"));
+  TRecordingFrontEnd frontEnd;
+  const TBatchResult result = Run(sources, frontEnd);
+  ASSERT_EQ(frontEnd.events.size(), std::size(cases) + 1);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(frontEnd.events[i].outcome, TFileOutcome::Failed) << cases[i].name;
+    EXPECT_EQ(frontEnd.events[i].message, cases[i].message) << cases[i].name;
+  }
+  EXPECT_EQ(result.Converted, 1u);
+  EXPECT_TRUE(fs::is_fifo(In("pipe.bmp")));
 }
 
 TEST_F(BatchRunTest, CancelStopsBeforeTheNextFile) {

@@ -67,7 +67,9 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
   int flags = O_CLOEXEC;
   switch (mode) {
     case TFileMode::Read:
-      flags |= O_RDONLY;
+      // Without O_NONBLOCK, opening a named pipe waits for a writer that may never come;
+      // it changes nothing for a regular file, and anything else is refused below.
+      flags |= O_RDONLY | O_NONBLOCK;
       break;
     case TFileMode::Create:
       flags |= O_RDWR | O_CREAT | O_TRUNC;
@@ -96,6 +98,7 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
     fd_ = -1;
     throw EImagingError("Cannot open \"" + fileName + "\": not a regular file.");
   }
+  if (mode == TFileMode::Read) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   writable_ = mode != TFileMode::Read;
   fileSize_ = writable_ ? 0 : int64_t(st.st_size);
   buffer_ = std::make_unique<uint8_t[]>(size_t(kBufferSize));

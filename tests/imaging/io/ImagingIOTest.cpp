@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <vector>
 
 #include "imaging/io/ImagingIO.h"
@@ -231,6 +233,28 @@ TEST(FileStream, OpenFailuresNameTheFile) {
     }
   }
   EXPECT_EQ(ReadFileBytes(existing), std::vector<uint8_t>{1});
+}
+
+// A named pipe given as a source must be refused at once: waiting for a writer would hang
+// a whole batch run.
+TEST(FileStream, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+  TTempFolder dir;
+  const std::string pipe = dir.File("source.gif");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::future<std::string> opened = std::async(std::launch::async, [&] {
+    try {
+      TFileStream stream(pipe, TFileMode::Read);
+      return std::string("opened");
+    } catch (const EImagingError& e) {
+      return std::string(e.what());
+    }
+  });
+  if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    // Release the blocked open so the test ends and reports instead of hanging.
+    const platform::TUniqueFd writer(::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    ADD_FAILURE() << "opening a named pipe waited for a writer";
+  }
+  EXPECT_EQ(opened.get(), "Cannot open \"" + pipe + "\": not a regular file.");
 }
 
 TEST(MemoryStream, GrowsZeroFillsGapsAndReadsBack) {
