@@ -40,9 +40,13 @@ class TRecordingFrontEnd : public TBatchFrontEnd {
     return answer;
   }
   bool CancelRequested() override { return cancel; }
+  void ShowMessage(const std::string& key, const std::string& argument) override {
+    messages.push_back(key + ": " + argument);
+  }
 
   std::vector<TEvent> events;
   std::vector<std::string> asked;
+  std::vector<std::string> messages;
   std::deque<TOverwriteAnswer> answers;
   size_t started = 0;
   size_t cancelAfter = 0;
