@@ -107,4 +107,8 @@ TSize OverlaySize(TOverlaySize mode, const std::string& userWidth, const std::st
 void DrawOverlay(imaging::TImageData& overlay, imaging::TImageData& image, TPoint at,
                  int32_t transparency, const uint32_t* key);
 
+// Text: the lines of text (split at CR LF) drawn with the snapshot's font and colors into an
+// R8G8B8 image, 15 pixels of background around them, each line the font's height + 4.
+imaging::TImageData RenderTextImage(const ConversionSettings& settings, const std::string& text);
+
 }  // namespace pixolan::core::actions
