@@ -57,8 +57,8 @@ std::optional<TRunRefusal> CheckOutputSettings(const ConversionSettings& setting
 
 // Converts the sources in list order with the snapshot's settings: sets the engine's save
 // options, then for each source loads it, runs the pipeline (Konvertieren), resolves its
-// output path from the result, asks before replacing
-// an existing file, creates the output folder and saves. With "delete original" the source
+// output path from the result, asks before replacing an existing file, creates the output
+// folder and saves. With "delete original" the source
 // is removed once its result is safely on disk, unless the result is the source itself.
 // One file's failure never stops the others; a cancel answer stops the run. The caller
 // checks the settings with CheckOutputSettings first.
