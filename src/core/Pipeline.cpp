@@ -1,9 +1,11 @@
 #include "core/Pipeline.h"
 
 #include <array>
+#include <cmath>
 #include <exception>
 
 #include "core/actions/Actions.h"
+#include "imaging/image/Errors.h"
 #include "imaging/image/Imaging.h"
 
 namespace pixolan::core {
@@ -46,6 +48,10 @@ bool Runs(const ConversionSettings& settings, ActionId id) {
 bool Konvertieren(const TImageData& image, const std::string& sourcePath, TImageData& result,
                   long double scale, const ConversionSettings& settings, TMessageSink& messages) {
   try {
+    // Every scaled distance would be meaningless; this is the caller's mistake, reported
+    // like a failing action rather than drawn wrongly.
+    if (!(scale > 0.0L) || !std::isfinite(scale))
+      imaging::RaiseImaging("The scale factor must be a positive number.");
     TImageData working;
     imaging::ImageClone(image, working);
     const actions::TActionContext context{settings, scale, sourcePath, &messages};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/Pipeline.h"
 #include "imaging/image/Imaging.h"
 #include "support/RecordingMessages.h"
@@ -100,6 +102,19 @@ TEST(PipelineTest, TheScaleFactorReducesTheDistancesTakenFromTheSettings) {
   EXPECT_TRUE(Konvertieren(source, "/in/a.png", result, 0.25L, settings, messages));
   EXPECT_EQ(result.Width, 160);
   EXPECT_EQ(result.Height, 120);
+}
+
+TEST(PipelineTest, AScaleFactorThatIsNotPositiveFailsTheConversion) {
+  const TImageData source = Source();
+  for (const long double scale : {0.0L, -1.0L, std::numeric_limits<long double>::quiet_NaN(),
+                                  std::numeric_limits<long double>::infinity()}) {
+    TImageData result;
+    test::TRecordingMessages messages;
+    EXPECT_FALSE(Konvertieren(source, "/in/a.png", result, scale, RotateAndCrop(0, 1), messages))
+        << double(scale);
+    EXPECT_EQ(messages.Shown.size(), 1u);
+    EXPECT_EQ(test::BytesOf(result), test::BytesOf(source));
+  }
 }
 
 TEST(PipelineTest, AnEmptyImageFailsActionsThatNeedACanvas) {
