@@ -27,7 +27,12 @@ TResizePlan PlanResize(const ConversionSettings& settings, long double scale, in
   }
   if (turn && orientationsDiffer) std::swap(tw, th);
   const double r = std::min(double(tw) / width, double(th) / height);
-  return {true, {std::min(RoundHalfEven(width * r), tw), std::min(RoundHalfEven(height * r), th)}};
+  // A thin image would round to no pixels at all and fail; it keeps one row or column.
+  // A box without pixels still fails.
+  const auto side = [r](int32_t length, int32_t limit) {
+    return std::min(std::max(RoundHalfEven(length * r), 1), limit);
+  };
+  return {true, {side(width, tw), side(height, th)}};
 }
 
 void Resize(imaging::TImageData& image, const TActionContext& context) {

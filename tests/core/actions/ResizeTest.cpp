@@ -41,6 +41,9 @@ TEST(ResizeTest, PlansTheSizeAsTheOptionsSay) {
       {"square image is not landscape", 640, 480, false, true, true, true, 1, 500, 500, true, 480,
        640},
       {"halves go to the even neighbour", 5, 100, true, false, true, true, 1, 2, 1, true, 5, 2},
+      {"a thin image keeps one row", 640, 480, true, true, true, true, 1, 3000, 1, true, 640, 1},
+      {"a box without width gives no width", 0, 480, true, false, true, true, 1, 300, 200, true, 0,
+       1},
       {"preview scale shrinks the box", 640, 480, true, true, true, true, 0.25L, 1600, 1200, true,
        160, 120},
   };
