@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdio>
-#include <regex>
 #include <vector>
 
 #include "core/OutputPath.h"
@@ -55,6 +54,32 @@ std::string Characters(const std::string& text, int64_t first, int64_t last) {
   return text.substr(starts[size_t(first - 1)], starts[size_t(end)] - starts[size_t(first - 1)]);
 }
 
+struct TRangeMatch {
+  std::string Text, First, Last;
+};
+
+// The matches of prefix + "[0-9]+-[0-9]+%", left to right and not overlapping, as a regular
+// expression search finds them.
+std::vector<TRangeMatch> RangeMatches(const std::string& text, const std::string& prefix) {
+  std::vector<TRangeMatch> matches;
+  const auto digits = [&](size_t at) {
+    size_t end = at;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    return end;
+  };
+  for (size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at + 1)) {
+    const size_t firstStart = at + prefix.size(), firstEnd = digits(firstStart);
+    if (firstEnd == firstStart || firstEnd >= text.size() || text[firstEnd] != '-') continue;
+    const size_t lastStart = firstEnd + 1, lastEnd = digits(lastStart);
+    if (lastEnd == lastStart || lastEnd >= text.size() || text[lastEnd] != '%') continue;
+    matches.push_back({text.substr(at, lastEnd + 1 - at),
+                       text.substr(firstStart, firstEnd - firstStart),
+                       text.substr(lastStart, lastEnd - lastStart)});
+    at = lastEnd;  // the next search starts after this match
+  }
+  return matches;
+}
+
 }  // namespace
 
 std::string ExpandTextPlaceholders(const std::string& text, const std::string& sourcePath,
@@ -93,20 +118,14 @@ std::string ExpandTextPlaceholders(const std::string& text, const std::string& s
       {"path", &pieces.Folder},
       {"filepath", &sourcePath},
   }};
-  static const std::regex digitRun("[0-9]+");
   for (const auto& [kind, source] : ranges) {
+    const std::string prefix = std::string("%") + kind + ";";
     if (result.find(std::string("%") + kind) == std::string::npos) continue;
-    const std::regex form(std::string("%") + kind + ";[0-9]+-[0-9]+%");
-    std::vector<std::string> matches;
-    for (auto it = std::sregex_iterator(result.begin(), result.end(), form);
-         it != std::sregex_iterator(); ++it)
-      matches.push_back(it->str());
-    for (const std::string& match : matches) {
-      auto run = std::sregex_iterator(match.begin(), match.end(), digitRun);
-      const std::optional<int32_t> first = ParseIntegerText(run->str());
-      const std::optional<int32_t> last = ParseIntegerText((++run)->str());
+    for (const TRangeMatch& match : RangeMatches(result, prefix)) {
+      const std::optional<int32_t> first = ParseIntegerText(match.First);
+      const std::optional<int32_t> last = ParseIntegerText(match.Last);
       if (!first || !last || *last < *first) continue;
-      result = ReplaceAll(result, match, Characters(*source, *first, *last));
+      result = ReplaceAll(result, match.Text, Characters(*source, *first, *last));
     }
   }
   return result;
