@@ -61,6 +61,13 @@ class TConsoleFrontEnd final : public core::TBatchFrontEnd {
     }
   }
 
+  // The catalogue's texts are not part of the command line yet: the key names the message.
+  void ShowMessage(const std::string& key, const std::string& argument) override {
+    err_ << kProgram << ": " << argument << ": " << key << "\n";
+    ++messages_;
+  }
+  size_t Messages() const { return messages_; }
+
   core::TOverwriteAnswer AskOverwrite(const std::string&) override {
     return overwrite_ ? core::TOverwriteAnswer::YesForAll : core::TOverwriteAnswer::NoForAll;
   }
@@ -69,6 +76,7 @@ class TConsoleFrontEnd final : public core::TBatchFrontEnd {
   std::ostream& out_;
   std::ostream& err_;
   bool quiet_, verbose_, overwrite_;
+  size_t messages_ = 0;
 };
 
 // The mask part of an out_format item: "*.png - Portable Network Graphics" gives "*.png".
@@ -154,7 +162,8 @@ int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, s
   if (!arguments.Quiet)
     out << result.Converted << " converted, " << result.Skipped << " skipped, " << result.Failed
         << " failed\n";
-  return result.Failed > 0 ? kExitFailed : kExitOk;
+  // A file saved unchanged after a failed action still counts against the run.
+  return result.Failed > 0 || frontEnd.Messages() > 0 ? kExitFailed : kExitOk;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "core/ImageFiles.h"
 #include "core/OutputPath.h"
+#include "core/Pipeline.h"
 #include "imaging/image/Imaging.h"
 #include "imaging/io/FileFormat.h"
 #include "imaging/io/Registry.h"
@@ -80,6 +81,11 @@ class TRun {
       if (!LoadSourceImage(source, image))
         return finish(TFileOutcome::Failed,
                       "The file is not an image in a format that can be read.");
+      // On failure the pipeline has reported it and hands back the unchanged image, which
+      // is saved as the design asks.
+      TImageData result;
+      Konvertieren(image, source, result, 1.0L, settings_.Conversion, frontEnd_);
+      image = std::move(result);
       target = ResolveOutputPath(settings_.Conversion, source,
                                  {index, count, image.Width, image.Height});
       imaging::TImageFileFormat* format = ResultFormatOf(target);

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "core/MessageSink.h"
 #include "core/RunSettings.h"
 
 namespace pixolan::core {
@@ -19,8 +20,11 @@ enum class TOverwriteAnswer { Cancel, Yes, YesForAll, No, NoForAll };
 enum class TFileOutcome { Converted, Skipped, Failed };
 
 // The front end's side of a run: it is told about every file in list order, answers the
-// overwrite question and may ask the run to stop. Implementations must not throw.
-class TBatchFrontEnd {
+// overwrite question, shows catalogue messages (ShowMessage: "konvertierfehler" with the
+// source when an action failed and the unchanged image is saved, "formatfehler" with the
+// watermark path when it cannot be read) and may ask the run to stop. Implementations must
+// not throw.
+class TBatchFrontEnd : public TMessageSink {
  public:
   virtual ~TBatchFrontEnd() = default;
   virtual void FileStarted(size_t index, size_t count, const std::string& source) = 0;
@@ -52,8 +56,9 @@ struct TRunRefusal {
 std::optional<TRunRefusal> CheckOutputSettings(const ConversionSettings& settings);
 
 // Converts the sources in list order with the snapshot's settings: sets the engine's save
-// options, then for each source loads it, resolves its output path, asks before replacing
-// an existing file, creates the output folder and saves. With "delete original" the source
+// options, then for each source loads it, runs the pipeline (Konvertieren), resolves its
+// output path from the result, asks before replacing an existing file, creates the output
+// folder and saves. With "delete original" the source
 // is removed once its result is safely on disk, unless the result is the source itself.
 // One file's failure never stops the others; a cancel answer stops the run. The caller
 // checks the settings with CheckOutputSettings first.

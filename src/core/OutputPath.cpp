@@ -4,13 +4,6 @@
 
 namespace pixolan::core {
 
-namespace {
-
-constexpr std::string_view kKeepDe = "<beibehalten>";
-constexpr std::string_view kKeepEn = "<keep>";
-
-// All non-overlapping occurrences, left to right, in one pass: a replacement's text is
-// not scanned again.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
   std::string result;
   size_t start = 0;
@@ -21,6 +14,11 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   result.append(text.substr(start));
   return result;
 }
+
+namespace {
+
+constexpr std::string_view kKeepDe = "<beibehalten>";
+constexpr std::string_view kKeepEn = "<keep>";
 
 // "\" as "/", runs of separators as one, "~/" at the start as the home folder.
 std::string NormalizeFolder(std::string_view text) {

@@ -11,6 +11,10 @@
 
 namespace pixolan::core {
 
+// All non-overlapping occurrences of from, left to right, in one pass, case-sensitive: a
+// replacement's text is not scanned again.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
 // "<beibehalten>" and "<keep>" are the same choice in either language: the source's own
 // folder, base name or extension.
 bool IsKeepText(std::string_view text);

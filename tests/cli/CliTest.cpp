@@ -159,6 +159,33 @@ TEST(Cli, ConvertsFilesAndExitsByTheWorstOutcome) {
   EXPECT_TRUE(fs::exists(dir / "results" / "animated_loop.tga"));
 }
 
+TEST(Cli, ActionsRunAndAFailedOneIsReportedWithStatusOne) {
+  namespace fs = std::filesystem;
+  const test::TTempFolder folder;
+  const std::string gif = std::string(PIXOLAN_TESTDATA_DIR) + "/gif/peterdn/animated_loop.gif";
+  const std::string out = folder.File("results");
+  const std::vector<std::string> resize = {
+      "--set", "act_size=1", "--set", "act_sizebenutzer=1",
+      "-o",    out,          "-n",    "%name%-%width%x%height%",
+      "-f",    "bmp"};
+  std::vector<std::string> fits = resize;
+  fits.insert(fits.end(), {"--set", "act_sizebenutzer_x=20", "--set", "act_sizebenutzer_y=20",
+                           "--set", "act_sizeprop=0", gif});
+  const TRun good = RunWith(fits);
+  EXPECT_EQ(good.status, kExitOk) << good.err;
+  EXPECT_TRUE(fs::exists(folder.Path() / "results" / "animated_loop-20x20.bmp"));
+
+  // A zero-width box makes the resize fail: the image is saved as loaded, and reported.
+  std::vector<std::string> zero = resize;
+  zero.insert(zero.end(), {"--set", "act_sizebenutzer_x=0", gif});
+  const TRun failed = RunWith(zero);
+  EXPECT_EQ(failed.status, kExitFailed);
+  const std::string source = fs::path(gif).lexically_normal().string();
+  EXPECT_NE(failed.err.find("pixolan-cli: " + source + ": konvertierfehler"), std::string::npos)
+      << failed.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
+}
+
 TEST(Cli, ArgvEntryPointSkipsTheProgramName) {
   std::string program = "pixolan-cli", version = "--version";
   char* argv[] = {program.data(), version.data(), nullptr};

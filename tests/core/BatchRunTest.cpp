@@ -41,9 +41,13 @@ class TRecordingFrontEnd : public TBatchFrontEnd {
     return answer;
   }
   bool CancelRequested() override { return cancel; }
+  void ShowMessage(const std::string& key, const std::string& argument) override {
+    messages.push_back(key + ": " + argument);
+  }
 
   std::vector<TEvent> events;
   std::vector<std::string> asked;
+  std::vector<std::string> messages;
   std::deque<TOverwriteAnswer> answers;
   size_t started = 0;
   size_t cancelAfter = 0;
@@ -250,6 +254,32 @@ TEST(OutputSettingsCheck, RefusesWhatCannotStartARun) {
       EXPECT_EQ(refusal->Argument, c.folder);
     }
   }
+}
+
+TEST_F(BatchRunTest, TheActionsRunBeforeTheResultIsNamedAndSaved) {
+  settings_.Conversion.NamePattern = "%name% (%breite%x%höhe%)";
+  settings_.Conversion.Enabled[int(ActionId::RotateMirror)] = true;
+  settings_.Conversion.Rotate = true;
+  TRecordingFrontEnd frontEnd;
+  const TBatchResult result = Run({In("one.bmp")}, frontEnd);
+  EXPECT_EQ(result.Converted, 1u);
+  EXPECT_TRUE(frontEnd.messages.empty());
+  TImageData saved;
+  ASSERT_TRUE(LoadSourceImage(Out("one (4x5).bmp"), saved));
+  EXPECT_EQ(saved.Width, 4);
+  EXPECT_EQ(saved.Height, 5);
+}
+
+TEST_F(BatchRunTest, AFailedActionIsReportedAndTheUnchangedImageSaved) {
+  settings_.Conversion.Enabled[int(ActionId::Resize)] = true;
+  settings_.Conversion.TargetWidth = 0;  // the engine refuses a zero size
+  TRecordingFrontEnd frontEnd;
+  const TBatchResult result = Run({In("one.bmp"), In("two.tga")}, frontEnd);
+  EXPECT_EQ(frontEnd.messages, (std::vector<std::string>{"konvertierfehler: " + In("one.bmp"),
+                                                         "konvertierfehler: " + In("two.tga")}));
+  EXPECT_EQ(result.Converted, 2u);
+  ExpectSourcePixels(Out("one.bmp"));
+  ExpectSourcePixels(Out("two.bmp"));
 }
 
 }  // namespace

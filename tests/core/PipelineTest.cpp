@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "core/Pipeline.h"
+#include "imaging/image/Imaging.h"
+#include "support/RecordingMessages.h"
+#include "support/TestImages.h"
+
+namespace pixolan::core {
+namespace {
+
+using imaging::TImageData;
+
+// A 40x20 image whose pixels all differ, so any move of pixels shows.
+TImageData Source() {
+  return test::MakeImage(40, 20, imaging::TImageFormatId::A8R8G8B8,
+                         test::RandomBytes(40 * 20 * 4, 7));
+}
+
+// Rotate by 90 degrees and keep the left 10 columns: the order decides the result's size.
+ConversionSettings RotateAndCrop(int rotateStep, int cropStep) {
+  ConversionSettings settings;
+  settings.Enabled[int(ActionId::RotateMirror)] = true;
+  settings.Rotate = true;
+  settings.Enabled[int(ActionId::Crop)] = true;
+  settings.CropKeep = true;
+  settings.CropLeft = "10";
+  settings.ActionStep[int(ActionId::RotateMirror)] = rotateStep;
+  settings.ActionStep[int(ActionId::Crop)] = cropStep;
+  return settings;
+}
+
+struct TOrderCase {
+  const char* Name;
+  int RotateStep, CropStep;
+  int32_t Width, Height;
+};
+
+TEST(PipelineTest, StepsDecideTheOrderAndEqualStepsRunInTheFixedSequence) {
+  const TOrderCase cases[] = {
+      {"rotate first", 0, 1, 10, 40},
+      {"crop first", 1, 0, 20, 10},
+      {"both at step 0: rotate comes first in the sequence", 0, 0, 10, 40},
+      {"crop at the last step", 0, 10, 10, 40},
+  };
+  for (const TOrderCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TImageData source = Source();
+    TImageData result;
+    test::TRecordingMessages messages;
+    EXPECT_TRUE(Konvertieren(source, "/in/a.png", result, 1.0L,
+                             RotateAndCrop(c.RotateStep, c.CropStep), messages));
+    EXPECT_EQ(result.Width, c.Width);
+    EXPECT_EQ(result.Height, c.Height);
+    EXPECT_TRUE(messages.Shown.empty());
+    // The input is only read.
+    EXPECT_EQ(test::BytesOf(source), test::BytesOf(Source()));
+  }
+}
+
+TEST(PipelineTest, AFailingActionLeavesTheInputAsResultAndStopsTheLaterActions) {
+  ConversionSettings settings = RotateAndCrop(0, 2);
+  // A zero-size box makes the resize fail between the rotation and the crop.
+  settings.Enabled[int(ActionId::Resize)] = true;
+  settings.ActionStep[int(ActionId::Resize)] = 1;
+  settings.TargetWidth = 0;
+  settings.TargetHeight = 0;
+  const TImageData source = Source();
+  TImageData result;
+  test::TRecordingMessages messages;
+  EXPECT_FALSE(Konvertieren(source, "/in/a.png", result, 1.0L, settings, messages));
+  EXPECT_EQ(messages.Shown, std::vector<std::string>{"konvertierfehler: /in/a.png"});
+  EXPECT_EQ(result.Width, 40);
+  EXPECT_EQ(result.Height, 20);
+  EXPECT_EQ(test::BytesOf(result), test::BytesOf(source));
+}
+
+TEST(PipelineTest, DisabledActionsAndOverlaysWithoutContentDoNotRun) {
+  ConversionSettings settings;
+  settings.Rotate = true;  // options alone do nothing while the action is off
+  settings.Enabled[int(ActionId::Watermark)] = true;
+  settings.WatermarkPath = "";
+  settings.Enabled[int(ActionId::Text)] = true;
+  settings.Text = "";
+  const TImageData source = Source();
+  TImageData result;
+  test::TRecordingMessages messages;
+  EXPECT_TRUE(Konvertieren(source, "/in/a.png", result, 1.0L, settings, messages));
+  EXPECT_EQ(test::BytesOf(result), test::BytesOf(source));
+  EXPECT_TRUE(messages.Shown.empty());
+}
+
+TEST(PipelineTest, TheScaleFactorReducesTheDistancesTakenFromTheSettings) {
+  ConversionSettings settings;
+  settings.Enabled[int(ActionId::Resize)] = true;
+  settings.TargetWidth = 640;
+  settings.TargetHeight = 480;
+  const TImageData source = test::Filled(400, 300, 0xFF336699);
+  TImageData result;
+  test::TRecordingMessages messages;
+  EXPECT_TRUE(Konvertieren(source, "/in/a.png", result, 0.25L, settings, messages));
+  EXPECT_EQ(result.Width, 160);
+  EXPECT_EQ(result.Height, 120);
+}
+
+TEST(PipelineTest, AScaleFactorThatIsNotPositiveFailsTheConversion) {
+  const TImageData source = Source();
+  for (const long double scale : {0.0L, -1.0L, std::numeric_limits<long double>::quiet_NaN(),
+                                  std::numeric_limits<long double>::infinity()}) {
+    TImageData result;
+    test::TRecordingMessages messages;
+    EXPECT_FALSE(Konvertieren(source, "/in/a.png", result, scale, RotateAndCrop(0, 1), messages))
+        << double(scale);
+    EXPECT_EQ(messages.Shown.size(), 1u);
+    EXPECT_EQ(test::BytesOf(result), test::BytesOf(source));
+  }
+}
+
+TEST(PipelineTest, AnEmptyImageFailsActionsThatNeedACanvas) {
+  ConversionSettings settings;
+  settings.Enabled[int(ActionId::ContrastBrightnessSaturation)] = true;
+  const TImageData empty;
+  TImageData result;
+  test::TRecordingMessages messages;
+  EXPECT_FALSE(Konvertieren(empty, "ClipboardFile", result, 1.0L, settings, messages));
+  EXPECT_EQ(messages.Shown, std::vector<std::string>{"konvertierfehler: ClipboardFile"});
+  EXPECT_FALSE(imaging::ImageIsValid(result));
+}
+
+}  // namespace
+}  // namespace pixolan::core
