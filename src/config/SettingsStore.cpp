@@ -79,16 +79,6 @@ TSettingEntry MakeEntry(std::string_view window, std::string_view section,
 
 }  // namespace
 
-std::optional<TLanguage> LanguageFromCode(std::string_view code) {
-  if (code == "de") return TLanguage::De;
-  if (code == "en") return TLanguage::En;
-  return std::nullopt;
-}
-
-std::string_view LanguageCode(TLanguage language) {
-  return language == TLanguage::De ? "de" : "en";
-}
-
 std::string_view KindCode(TControlKind kind) {
   switch (kind) {
     case TControlKind::Edit:

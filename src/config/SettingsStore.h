@@ -18,13 +18,13 @@
 #include <utility>
 #include <vector>
 
+#include "lang/Language.h"
+
 namespace pixolan::config {
 
-enum class TLanguage { De, En };
-
-// "de" or "en"; nullopt for anything else.
-std::optional<TLanguage> LanguageFromCode(std::string_view code);
-std::string_view LanguageCode(TLanguage language);
+using lang::LanguageCode;
+using lang::LanguageFromCode;
+using lang::TLanguage;
 
 // Control kinds. The first seven are window controls whose configuration section is the
 // window prefix followed by their code; the others are entries of the fixed sections:
