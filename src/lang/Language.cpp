@@ -1,7 +1,6 @@
 #include "lang/Language.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <system_error>
 
 namespace pixolan::lang {
@@ -26,14 +25,6 @@ std::optional<TLanguage> LanguageFromCode(std::string_view code) {
 
 std::string_view LanguageCode(TLanguage language) {
   return language == TLanguage::De ? "de" : "en";
-}
-
-TEnvironment ProcessEnvironment() {
-  return [](std::string_view name) -> std::optional<std::string> {
-    const char* value = std::getenv(std::string(name).c_str());
-    if (!value) return std::nullopt;
-    return std::string(value);
-  };
 }
 
 TLanguage StartLanguage(const std::filesystem::path& folder, const TEnvironment& environment) {

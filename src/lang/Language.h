@@ -2,10 +2,11 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/Folders.h"
 
 namespace pixolan::lang {
 
@@ -15,10 +16,8 @@ enum class TLanguage { De, En };
 std::optional<TLanguage> LanguageFromCode(std::string_view code);
 std::string_view LanguageCode(TLanguage language);
 
-// Reads an environment variable; nullopt when it is not set.
-using TEnvironment = std::function<std::optional<std::string>(std::string_view name)>;
-// The process's own environment.
-TEnvironment ProcessEnvironment();
+using platform::ProcessEnvironment;
+using platform::TEnvironment;
 
 // The language a process starts in. Marker files named "de" and "en" in `folder` decide
 // ("de" wins when both exist). With neither, the locale decides: the first set and
