@@ -1,0 +1,48 @@
+// The texts of the main window in German and English, the language texts other parts
+// read (status lines, count suffixes, dialog titles) and the count label rule.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "lang/Language.h"
+
+namespace pixolan::lang {
+
+// The window title, the same in both languages.
+inline constexpr std::string_view kWindowTitle = "Pixolan - Orvanta";
+
+// One text of a control. Property is "caption" (label, check box, radio button), "text"
+// (button, panel), "hint" (tooltip), "column N" (a column title of the input list) or
+// "item N" (an entry of a list).
+struct TControlText {
+  std::string_view Control;
+  std::string_view Property;
+  std::string_view German;
+  std::string_view English;
+};
+
+// Every text the main window sets on a language switch, area by area.
+std::span<const TControlText> MainWindowTexts();
+// The text of a control's property; nullopt for controls that keep their form text.
+std::optional<std::string_view> MainWindowText(std::string_view control, std::string_view property,
+                                               TLanguage language);
+
+// A text other parts read by name ("TextChooseFolder", "TextImagesSuffix", ...).
+struct TNamedText {
+  std::string_view Name;
+  std::string_view German;
+  std::string_view English;
+};
+std::span<const TNamedText> LanguageTexts();
+// Raises std::invalid_argument for a name the table lacks.
+std::string_view LanguageText(std::string_view name, TLanguage language);
+
+// The count label of the input list: the count and " Bild"/" Image" for exactly 1,
+// " Bilder"/" Images" otherwise.
+std::string CountLabel(size_t count, TLanguage language);
+
+}  // namespace pixolan::lang

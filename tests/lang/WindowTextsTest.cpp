@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+#include <utility>
+
+#include "lang/WindowTexts.h"
+
+namespace pixolan::lang {
+namespace {
+
+TEST(WindowTexts, EveryControlTextInBothLanguages) {
+  // control, property, German, English
+  const struct {
+    std::string_view control, property, german, english;
+  } cases[] = {
+      {"durchfuehren", "caption", "Konvertieren und Speichern", "Convert and Save"},
+      {"max_input", "hint", "Input Bereich maximieren", "Maximize Input Area"},
+      {"max_input", "text", "Input", "Input"},
+      {"max_vorschau", "hint", "Vorschau maximieren", "Maximize Preview Area"},
+      {"max_vorschau", "text", "Vorschau", "Preview"},
+      {"max_aktionen", "hint", "Aktionen maximieren", "Maximize Actions Area"},
+      {"max_aktionen", "text", "Aktionen", "Actions"},
+      {"max_output", "hint", "Speicheroptionen maximieren", "Maximize Saving Options"},
+      {"max_output", "text", "Speichern", "Save"},
+      {"close_input", "hint", "Input Bereich minimieren", "Minimize Input Area"},
+      {"close_vorschau", "hint", "Vorschau minimieren", "Minimize Preview Area"},
+      {"close_actions", "hint", "Aktionen minimieren", "Minimize Actions Area"},
+      {"close_output", "hint", "Speicheroptionen minimieren", "Minimize Saving Options"},
+      {"box_dat_top", "text", " Dateien", " Files"},
+      {"Label1", "caption",
+       "Ziehen Sie die zu bearbeitenden Bilder in die Liste oder öffnen Sie einen Ordner.",
+       "Drag the Files to be worked on to this List or open a Folder."},
+      {"OpenOrdner", "text", "Ordner Öffnen..", "Open Folder.."},
+      {"bitbtn1", "text", "Filter..", "Filter.."},
+      {"inp_uv", "caption", "Unterverzeichnisse durchsuchen", "Search Subfolders"},
+      {"inp_ow", "caption", "Ordner überwachen", "Watch Content of Folder"},
+      {"inp_cbwatch", "caption", "Bilder aus Zwischenablage", "Get Images from Clipboard"},
+      {"qulist", "column 0", "Name", "Name"},
+      {"qulist", "column 1", "Typ", "Type"},
+      {"qulist", "column 2", "Breite", "Width"},
+      {"qulist", "column 3", "Höhe", "Height"},
+      {"qulist", "column 4", "Größe", "Filesize"},
+      {"qulist", "column 5", "Dateipfad", "Filepath"},
+      {"BitBtn3", "text", "Markierte entfernen", "Remove Selected"},
+      {"BitBtn2", "text", "Alle entfernen", "Remove All"},
+      {"box_vor_top", "text", " Vorschau", " Preview"},
+      {"vor_okay", "caption", "Vorschau", "Preview"},
+      {"Label10", "caption", "Größe:", "Size:"},
+      {"Label11", "caption", "Originaldatei:", "Original File:"},
+      {"Label12", "caption", "Neue Datei:", "New File:"},
+      {"vor_resize", "text", "<Anpassen>", "<Adjust>"},
+      {"vor_resize", "item 0", "<Anpassen>", "<Adjust>"},
+      {"vor_resize", "item 1", "<Originalgröße>", "<Original Size>"},
+      {"vor_resize", "item 2", "<Fenstergröße>", "<Window Size>"},
+      {"box_sav_top", "text", " Speichern", " Save"},
+      {"Label41", "caption", "Wie sollen die Bilder gespeichert werden?",
+       "How shall the Images be saved? "},
+      {"out_overwrite", "caption", "Originalbild überschreiben", "Overwrite Original File"},
+      {"out_newimage", "caption", "Als neues Bild speichern:", "Save as new File:"},
+      {"Label9", "caption", "Ordner:", "Folder:"},
+      {"outordnerbt", "text", "Ordner Wählen..", "Choose Folder.."},
+      {"Label7", "caption", "Name:", "Name:"},
+      {"Label8", "caption", "Format:", "Format:"},
+      {"out_deleteoriginal", "caption", "Originaldateien löschen", "Delete Original Files"},
+      {"box_akt_top", "text", " Aktionen", " Actions"},
+      {"Label6", "caption", "Wie sollen die Bilder bearbeitet werden?",
+       "How shall the Images be processed?"},
+      {"act_size", "caption", "Bildgröße ändern", "Change Image Size"},
+      {"act_size_bb", "text", "Optionen", "Options"},
+      {"Label2", "caption", "Maximalgröße:", "Maximum Size:"},
+      {"act_sizebenutzer", "caption", "Benutzerdefiniert:", "User-Defined:"},
+      {"Label3", "caption", "Optionen:", "Options:"},
+      {"act_sizeprop", "caption", "Proportionen behalten", "Retain Proportions"},
+      {"act_sizehochquerformat", "caption", "Unterscheidung zwischen Hoch- und Querformat",
+       "Distinction between Landscape and Portrait"},
+      {"act_sizebigger", "caption", "Ändern wenn Ursprungsbild größer als Maximalgröße",
+       "Process if Original is larger than Maximum Size"},
+      {"act_sizekleiner", "caption", "Ändern wenn Ursprungsbild kleiner als Maximalgröße",
+       "Process if Original is smaller than Maximum Size"},
+      {"Label4", "caption", "Methode der Vergrößerung oder Verkleinerung:", "Resize Method:"},
+      {"act_drehenspiegeln", "caption", "Drehen und Spiegeln", "Rotate and Mirror"},
+      {"act_drehenspiegeln_bb", "text", "Optionen", "Options"},
+      {"act_spiegelnvert", "caption", "Vertikal Spiegeln", "Flip Vertically"},
+      {"act_spiegelnhor", "caption", "Horizontal Spiegeln", "Flip Horizontally"},
+      {"act_drehen", "caption", "Drehen um den Winkel:", "Rotate to this Angle:"},
+      {"act_farbe", "caption", "Farbe", "Color"},
+      {"act_farbe_bb", "text", "Optionen", "Options"},
+      {"Label26", "caption", "Rot (Werte von -300 bis 300) (0 ist keine Änderung):",
+       "Red (Values from -300 to 300) (0 is no Change):"},
+      {"Label28", "caption", "Grün (Werte von -300 bis 300) (0 ist keine Änderung):",
+       "Green (Values from -300 to 300) (0 is no Change):"},
+      {"Label29", "caption", "Blau (Werte von -300 bis 300) (0 ist keine Änderung):",
+       "Blue (Values from -300 to 300) (0 is no Change):"},
+      {"act_farbe_kolorieren", "caption", "Bild mit den Rot-Grün-Blau-Werte kolorieren",
+       "Color Image with the Red-Green-Blue Values"},
+      {"act_farbegamma", "caption", "Gamma-Korrektur (Werte ab 0) (1,0 = keine Änderung):",
+       "Gamma-Correction (Values from 0) (1,0 is no Change):"},
+      {"Label21", "caption", "Rot", "Red"},
+      {"Label23", "caption", "Grün", "Green"},
+      {"Label24", "caption", "Blau", "Blue"},
+      {"Label20", "caption", "Farboptionen", "Color Options:"},
+      {"act_farbenegativ", "caption", "Farben invertieren (Negativ)", "Invert Colors (Negative)"},
+      {"act_farbereduzieren", "caption",
+       "Farben reduzieren auf soviele Farben:", "Reduce Colors to so many Colors:"},
+      {"act_farbevertauschen", "caption", "Diese Farben vertauschen:", "Swap this Colors:"},
+      {"Label27", "caption", "nach", "to"},
+      {"act_khs", "caption", "Kontrast Helligkeit Sättigung", "Brightness Contrast Saturation"},
+      {"act_khs_bb", "text", "Optionen", "Options"},
+      {"Label18", "caption", "Kontrast (Werte von -300 bis 300) (0 ist keine Änderung):",
+       "Contrast (Values from -300 to 300) (0 is no Change):"},
+      {"Label19", "caption", "Helligkeit (Werte von -300 bis 300) (0 ist keine Änderung):",
+       "Brightness (Values from -300 to 300) (0 is no Change):"},
+      {"Label25", "caption", "Sättigung (Werte von -300 bis 300) (0 ist keine Änderung):",
+       "Saturation (Values from -300 to 300) (0 is no Change):"},
+      {"act_weich", "caption", "Weichzeichnen", "Blur"},
+      {"act_weich_bb", "text", "Optionen", "Options"},
+      {"Label68", "caption",
+       "Horizontale und vertikale Ausdehnung:", "Horizontal and Vertical Circumcircle:"},
+      {"act_weich_gauss", "caption", "Verwendung des Gaußschen Weichzeichners",
+       "Application of Gaussian Blur"},
+      {"act_hart", "caption", "Schärfen", "Sharpness"},
+      {"act_hart_bb", "text", "Optionen", "Options"},
+      {"Label69", "caption", "Stärke des Schärfens:", "Intensity of Sharpening:"},
+      {"Label70", "caption",
+       "Horizontale und vertikale Ausdehnung:", "Horizontal and Vertical Circumcircle:"},
+      {"act_zuschneiden", "caption", "Bild zuschneiden", "Cut Image to Size"},
+      {"act_zuschneiden_bb", "text", "Optionen", "Options"},
+      {"Label13", "caption", "Pixelanzahl:", "Number of Pixels:"},
+      {"Label14", "caption", "Links", "Left"},
+      {"Label15", "caption", "Rechts", "Right"},
+      {"Label16", "caption", "Oben", "Above"},
+      {"Label17", "caption", "Unten", "Below"},
+      {"rb_zuschn_abschneiden", "caption", "Pixel von den jeweiligen Seiten abschneiden",
+       "Crop Pixels from the respective Sides"},
+      {"rb_zuschn_beibehalten", "caption", "Pixel an den jeweiligen Seiten beibehalten",
+       "Keep Pixels on the respective Sides"},
+      {"act_rand", "caption", "Rand um das Bild zeichnen", "Draw Frame around the Image"},
+      {"act_rand_bb", "text", "Optionen", "Options"},
+      {"Label36", "caption", "Breite des Randes:", "Width of Frame:"},
+      {"Label38", "caption", "Farbe des Randes:", "Color of Frame:"},
+      {"BitBtn6", "text", "Farbe Wählen..", "Choose Color.."},
+      {"act_randhinzu", "caption", "Rand um das Originalbild ziehen (Bild wird größer)",
+       "Enlarge Original Image for the Frame"},
+      {"act_channels", "caption", "Farb Channels", "Color Channels"},
+      {"act_channels_bb", "text", "Optionen", "Options"},
+      {"Label46", "caption", "RGB oder CMYK Channels:", "RGB or CMYK Channels:"},
+      {"act_channels_rgb", "caption", "RGB Channels", "RGB Channels"},
+      {"act_channel_rot", "caption", "Rot", "Red"},
+      {"act_channel_gruen", "caption", "Grün", "Green"},
+      {"act_channel_blau", "caption", "Blau", "Blue"},
+      {"act_channels_cmyk", "caption", "CMYK Channels", "CMYK Channels"},
+      {"act_channel_c", "caption", "Cyan", "Cyan"},
+      {"act_channel_m", "caption", "Magenta", "Magenta"},
+      {"act_channel_y", "caption", "Yellow", "Yellow"},
+      {"act_channel_k", "caption", "Keyplate", "Keyplate"},
+      {"Label47", "caption", "Fehlende Channel ersetzen mit:", "Set missing Channels to:"},
+      {"act_wasserzeichen", "caption", "Wasserzeichen oder Bild einfügen",
+       "Add Watermark or Image"},
+      {"act_wasserzeichen_bb", "text", "Optionen", "Options"},
+      {"Label22", "caption", "Bilddatei (Zum Laden auf \"Bild Öffnen\" klicken):",
+       "Image Source (Click on \"Open Image\" to load):"},
+      {"BitBtn4", "text", "Bild Öffnen..", "Open Image.."},
+      {"Label30", "caption", "Transparenz (Werte 0 bis 100) (0: keine, 100: maximal):",
+       "Transparency (Values 0 to 100) (0: no, 100: maximum):"},
+      {"Label32", "caption", "Größe des Bildes:", "Size of Image:"},
+      {"act_wz_g_original", "caption", "Originalgröße der Wasserzeichen-Datei",
+       "Original Size of Watermark-File"},
+      {"act_wz_g_resize", "caption", "Größe des zu bearbeitenden Bildes",
+       "Size of Images to be processed"},
+      {"act_wz_g_benutzer", "caption", "Benutzerdefiniert:", "User-Defined:"},
+      {"Label33", "caption", "Position des Bildes:", "Position of the Watermark:"},
+      {"act_wz_p_mittig", "caption", "Mittig", "Centered"},
+      {"act_wz_p_benutzer", "caption", "Benutzerdefiniert:", "User-Defined:"},
+      {"act_wz_p_benutzer_oben", "caption", "links", "left"},
+      {"act_wz_p_benutzer_unten", "caption", "rechts", "right"},
+      {"act_wz_p_benutzer_links", "caption", "oben", "above"},
+      {"act_wz_p_benutzer_rechts", "caption", "unten", "below"},
+      {"Label34", "caption", "Pixel von", "Pixels from"},
+      {"Label35", "caption", "Pixel von", "Pixels from"},
+      {"act_wz_transpfarbeaktiv", "caption",
+       "Diese Farbe als transparente Farbe verwenden:", "Use this Color for Transparency:"},
+      {"BitBtn5", "text", "Farbe Wählen..", "Choose Color.."},
+      {"act_text", "caption", "Text hinzufügen", "Add Text"},
+      {"act_text_bb", "text", "Optionen", "Options"},
+      {"Label48", "caption", "Dieser Text wird eingefügt:", "This Text will be inserted:"},
+      {"Label64", "caption", "Schriftart:", "Font:"},
+      {"Label63", "caption", "Schriftfarbe:", "Font Color:"},
+      {"Label66", "caption", "Hintergrund:", "Background:"},
+      {"act_text_hgtransparent", "caption", "Transparenten Hintergrund verwenden",
+       "Use Transparent Background"},
+      {"BitBtn11", "text", "Schriftart..", "Font.."},
+      {"BitBtn14", "text", "Auswählen", "Choose"},
+      {"BitBtn15", "text", "Auswählen", "Choose"},
+      {"Label49", "caption", "Transparenz (Werte 0 bis 100) (0: keine, 100: maximal):",
+       "Transparency (Values 0 to 100) (0: no, 100: maximum):"},
+      {"Label50", "caption", "Größe des Schriftzugs:", "Size of Text:"},
+      {"act_text_g_schrift", "caption", "An Schriftgröße orientieren", "Orientate on Font"},
+      {"act_text_g_resize", "caption", "Größe des zu bearbeitenden Bildes",
+       "Size of Images to be processed"},
+      {"act_text_g_benutzer", "caption", "Benutzerdefiniert:", "User-Defined:"},
+      {"Label52", "caption", "Position des Schriftzugs:", "Position of the Text:"},
+      {"act_text_p_mittig", "caption", "Mittig", "Centered"},
+      {"act_text_p_benutzer", "caption", "Benutzerdefiniert:", "User-Defined:"},
+      {"act_text_p_benutzer_oben", "caption", "links", "left"},
+      {"act_text_p_benutzer_unten", "caption", "rechts", "right"},
+      {"act_text_p_benutzer_links", "caption", "oben", "above"},
+      {"act_text_p_benutzer_rechts", "caption", "unten", "below"},
+      {"Label53", "caption", "Pixel von", "Pixels from"},
+      {"Label54", "caption", "Pixel von", "Pixels from"},
+      {"la_add_text_placeholder1", "caption", "Platzhalter:", "Placeholders:"},
+      {"la_add_text_placeholder2", "caption",
+       "Im Text können Platzhalter verwendet werden. Eine Über-",
+       "You can use placeholders in your text. An overview can"},
+      {"la_add_text_placeholder3", "caption", "sicht finden Sie auf unserer Webseite.",
+       "be found on our web site."},
+      {"Label55", "caption", "Reihenfolge der Aktionen", "Order of Actions"},
+      {"Label62", "caption", "Optionen", "Options"},
+      {"des_tab_bb", "text", "Optionen", "Options"},
+      {"BitBtn7", "text", "Nach oben", "Move Up"},
+      {"BitBtn10", "text", "Nach unten", "Move Down"},
+      {"Label56", "caption", "So wie die Aktionen in", "As the Actions are"},
+      {"Label57", "caption", "der Box von oben nach", "sorted from top to"},
+      {"Label58", "caption", "unten sortiert sind,", "bottom in the list, "},
+      {"Label59", "caption", "werden sie nacheinander", "they are applied"},
+      {"Label60", "caption", "angewendet.", "on the Image."},
+      {"Label61", "caption", "Weitere Funktionen", "More Functions"},
+      {"act_weitere", "text", "Optionen", "Options"},
+      {"Label42", "caption", "Diese Software wird ständig erweitert und verbessert.",
+       "This software is constantly upgraded and improved."},
+      {"Label43", "caption", "Sollten Sie sich weitere Funktionen wünschen oder für",
+       "If you would like to have more features or you have"},
+      {"Label44", "caption", "vorhandene Verbesserungsvorschläge haben, schreiben",
+       "some ideas for improvement to existing functions,"},
+      {"Label45", "caption", "Sie uns bitte über unsere Support-Seite. Vielen Dank!",
+       "please write to us on our support page. Thank you!"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.control) + " " + std::string(c.property));
+    EXPECT_EQ(MainWindowText(c.control, c.property, TLanguage::De), c.german);
+    EXPECT_EQ(MainWindowText(c.control, c.property, TLanguage::En), c.english);
+  }
+  EXPECT_EQ(MainWindowTexts().size(), std::size(cases));
+}
+
+TEST(WindowTexts, EachControlPropertyOnceAndFormTextsAreNotListed) {
+  std::set<std::pair<std::string_view, std::string_view>> keys;
+  for (const TControlText& text : MainWindowTexts()) {
+    EXPECT_TRUE(keys.emplace(text.Control, text.Property).second) << text.Control;
+    EXPECT_FALSE(text.German.empty() || text.English.empty()) << text.Control;
+  }
+  for (std::string_view control : {"BitBtn8", "BitBtn12", "BitBtn13", "BitBtn16", "Label65"})
+    EXPECT_EQ(MainWindowText(control, "text", TLanguage::En), std::nullopt) << control;
+  EXPECT_EQ(MainWindowText("durchfuehren", "hint", TLanguage::De), std::nullopt);
+  EXPECT_EQ(kWindowTitle, "Pixolan - Orvanta");
+}
+
+TEST(WindowTexts, LanguageTextsOtherPartsRead) {
+  const struct {
+    std::string_view name, german, english;
+  } cases[] = {
+      {"TextChooseFolder", "Wählen Sie einen Ordner, in dem die Dateien gespeichert werden.",
+       "Choose a Folder for Output"},
+      {"TextImagesSuffix", " Bilder", " Images"},
+      {"TextImageSuffix", " Bild", " Image"},
+      {"TextProcessing", "Bilder werden bearbeitet", "Processing"},
+      {"TextCurrentImage", "Aktuelles Bild:", "Current Image:"},
+      {"TextImagesAnalyzed", " Bilder analysiert", " Images analyzed"},
+      {"TextImagesFound", " Bilder gefunden", " Images found"},
+      {"TextAnalyzingImages", "Bilder werden analysiert", "Analyzing Images"},
+      {"TextSearchingImages", "Bilder werden gesucht", "Searching for Images"},
+      {"TextImagesAdded", " Bilder werden hinzugefügt", " Images added"},
+      {"TextConfigurationFileName", "Konfiguration.pxc", "Configuration.pxc"},
+      {"TextConfigurationFilter", "Pixolan Konfiguration|*.pxc", "Pixolan Configuration|*.pxc"},
+      {"TextAnyReadableFiles", "Alle lesbaren Dateien", "Any readable Files"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LanguageText(c.name, TLanguage::De), c.german);
+    EXPECT_EQ(LanguageText(c.name, TLanguage::En), c.english);
+  }
+  EXPECT_EQ(LanguageTexts().size(), std::size(cases));
+  EXPECT_THROW(LanguageText("TextUnknown", TLanguage::De), std::invalid_argument);
+}
+
+TEST(WindowTexts, TheCountLabelSaysImageOnlyForOne) {
+  const struct {
+    size_t count;
+    TLanguage language;
+    std::string_view label;
+  } cases[] = {
+      {1, TLanguage::De, "1 Bild"},       {2, TLanguage::De, "2 Bilder"},
+      {0, TLanguage::En, "0 Images"},     {0, TLanguage::De, "0 Bilder"},
+      {1, TLanguage::En, "1 Image"},      {12, TLanguage::En, "12 Images"},
+      {101, TLanguage::De, "101 Bilder"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CountLabel(c.count, c.language), c.label);
+}
+
+}  // namespace
+}  // namespace pixolan::lang
