@@ -156,5 +156,25 @@ TEST(Profile, AnUnwritableFileRaisesTheWriteError) {
   EXPECT_THROW(KonfigurationSpeichernProfil(store, folder.Path().string()), EConfigWriteError);
 }
 
+TEST(Profile, TheAllBoxGivesEveryOtherBoxOfTheDialogItsState) {
+  SettingsStore store;
+  std::vector<size_t> boxes;
+  for (size_t i = 0; i < store.Count(); ++i)
+    if (store.Entry(i).Section == "PSCH" && store.Entry(i).Name != "alle") boxes.push_back(i);
+  ASSERT_EQ(boxes.size(), 12u);
+  store.SetChecked(store.IndexOf("PSCH", "act_farbe"), true);
+  const size_t all = store.IndexOf("PSCH", "alle");
+  for (const bool state : {true, false}) {
+    store.SetChecked(all, state);
+    for (size_t box : boxes)
+      EXPECT_EQ(store.Entry(box).Number != 0, state) << store.Entry(box).Name;
+  }
+  // A configuration that stores "all" ticked keeps the boxes it stores.
+  store.SetChecked(all, true, TChangeSource::Program);
+  for (size_t box : boxes) EXPECT_EQ(store.Entry(box).Number, 0) << store.Entry(box).Name;
+  // The main window's namesakes are not the dialog's boxes.
+  EXPECT_FALSE(store.Checked("PBCH", "act_farbe"));
+}
+
 }  // namespace
 }  // namespace pixolan::config
