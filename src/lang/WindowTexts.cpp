@@ -1,6 +1,8 @@
 #include "lang/WindowTexts.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 namespace pixolan::lang {
 
@@ -264,6 +266,247 @@ constexpr TNamedText kLanguageTexts[] = {
     {"TextConfigurationFileName", "Konfiguration.pxc", "Configuration.pxc"},
     {"TextConfigurationFilter", "Pixolan Konfiguration|*.pxc", "Pixolan Configuration|*.pxc"},
     {"TextAnyReadableFiles", "Alle lesbaren Dateien", "Any readable Files"},
+    {"TextOpenImagesTitle", "Öffnen..", "Open.."},
+};
+
+// Menu bar and context menu of the main window; shortcuts are the same in both languages.
+constexpr TWindowText kMenuTexts[] = {
+    {"Tprog", "m_datei", "caption", "Datei", "File"},
+    {"Tprog", "m_datei_open", "caption", "Bilder öffnen", "Open Images"},
+    {"Tprog", "m_datei_open", "shortcut", "Ctrl+O", "Ctrl+O"},
+    {"Tprog", "m_datei_ordner", "caption", "Ordner mit Bildern öffnen..",
+     "Open Folder with Images.."},
+    {"Tprog", "m_dateiliste_save", "caption", "Dateiliste speichern..", "Save File List.."},
+    {"Tprog", "m_dateiliste_open", "caption", "Dateiliste öffnen..", "Open File List.."},
+    {"Tprog", "m_datei_delmark", "caption", "Markierte Bilder aus Bilderliste löschen",
+     "Delete selected Images from List"},
+    {"Tprog", "m_datei_delall", "caption", "Ganze Bilderliste löschen",
+     "Delete all Images from List"},
+    {"Tprog", "m_datei_konvert", "caption", "Konvertieren und Speichern", "Convert and Save"},
+    {"Tprog", "m_datei_konvert", "shortcut", "Ctrl+S", "Ctrl+S"},
+    {"Tprog", "m_datei_vorschau", "caption", "Vorschau", "Preview"},
+    {"Tprog", "m_datei_vorschau", "shortcut", "Ctrl+Q", "Ctrl+Q"},
+    {"Tprog", "m_datei_vorschauaktualisieren", "caption", "Vorschau aktualisieren",
+     "Refresh Preview"},
+    {"Tprog", "m_datei_vorschauaktualisieren", "shortcut", "Ctrl+W", "Ctrl+W"},
+    {"Tprog", "m_datei_dateiumb", "caption", "Dateien nur umbenennen..", "Only rename Files.."},
+    {"Tprog", "m_bug", "caption", "Fehler oder Verbesserung melden..",
+     "Report Bug or Improvement.."},
+    {"Tprog", "m_datei_beenden", "caption", "Beenden", "Close"},
+    {"Tprog", "m_einst", "caption", "Einstellungen", "Settings"},
+    {"Tprog", "m_einst_ausgabe", "caption", "Erweiterte Ausgabe Einstellungen..",
+     "Advanced Output Settings.."},
+    {"Tprog", "m_einst_filter", "caption", "Filter für Ordnersuche..",
+     "Filter for Search in Folder.."},
+    {"Tprog", "m_einst_vor_hg", "caption", "Vorschaufenster Hintergrundfarbe..",
+     "Preview Window: Background Color.."},
+    {"Tprog", "m_einst_vor_randfarbe", "caption", "Vorschaufenster Randfarbe..",
+     "Preview Window: Frame Color.."},
+    {"Tprog", "m_einst_vor_rand", "caption", "Vorschaufenster Randstärke..",
+     "Preview Window: Frame Width.."},
+    {"Tprog", "m_rand0", "caption", "Keiner", "No One"},
+    {"Tprog", "m_rand1", "caption", "1 Pixel", "1 Pixel"},
+    {"Tprog", "m_rand2", "caption", "2 Pixel", "2 Pixel"},
+    {"Tprog", "m_rand5", "caption", "5 Pixel", "5 Pixel"},
+    {"Tprog", "m_rand10", "caption", "10 Pixel", "10 Pixel"},
+    {"Tprog", "m_rand25", "caption", "25 Pixel", "25 Pixel"},
+    {"Tprog", "m_rand100", "caption", "100 Pixel", "100 Pixel"},
+    {"Tprog", "m_einst_autocloseactions", "caption", "Aktionen automatisch minimieren",
+     "Minimize Actions automatically"},
+    {"Tprog", "m_einst_vorschau", "caption", "Vorschau aktivieren/deaktivieren",
+     "Activate/Deactivate Preview"},
+    {"Tprog", "m_einst_vorschau", "shortcut", "F7", "F7"},
+    {"Tprog", "m_einstshortcuts", "caption", "Verknüpfungen mit Dateien und Ordnern..",
+     "Shortcuts with Files and Folders.."},
+    {"Tprog", "m_einst_sprache", "caption", "Sprache", "Language"},
+    {"Tprog", "m_einst_sprache_deutsch", "caption", "Deutsch", "Deutsch"},
+    {"Tprog", "m_einst_sprache_english", "caption", "English", "English"},
+    {"Tprog", "m_anz", "caption", "Ansicht", "View"},
+    {"Tprog", "m_anz_input", "caption", "Input", "Input"},
+    {"Tprog", "m_anz_vorschau", "caption", "Vorschau", "Preview"},
+    {"Tprog", "m_anz_aktionen", "caption", "Aktionen", "Actions"},
+    {"Tprog", "m_anz_output", "caption", "Speicheroptionen", "Saving Options"},
+    {"Tprog", "m_konfig", "caption", "Konfiguration", "Configuration"},
+    {"Tprog", "m_konfig_save", "caption", "Aktuelle Konfiguration speichern",
+     "Save current Configuration"},
+    {"Tprog", "m_konfig_save_start", "caption",
+     "Aktuelle Konfiguration als Startkonfiguration speichern (auto.pxc)",
+     "Save current Configuration as Start Configuration (auto.pxc)"},
+    {"Tprog", "m_konfig_save_profil", "caption", "Profil speichern..", "Save Profile.."},
+    {"Tprog", "m_konfig_load", "caption", "Konfiguration oder Profil laden",
+     "Load Configuration or Profile"},
+    {"Tprog", "m_konfig_load", "shortcut", "Ctrl+K", "Ctrl+K"},
+    {"Tprog", "m_konfig_autosave", "caption", "Konfiguration beim Beenden speichern",
+     "Auto Save Settings on Exit"},
+    {"Tprog", "m_konfig_autosave_nie", "caption", "Nicht speichern", "Never"},
+    {"Tprog", "m_konfig_autosave_alles", "caption", "Alles speichern", "Save all"},
+    {"Tprog", "m_konfig_autosave_profil", "caption", "Profil speichern", "Save Profile"},
+    {"Tprog", "m_konfig_standard", "caption", "Alle Einstellungen zurücksetzen",
+     "Reset all Settings"},
+    {"Tprog", "m_konfig_standard", "shortcut", "F2", "F2"},
+    {"Tprog", "m_konfig_start", "caption", "Startkonfiguration (auto.pxc) laden wenn vorhanden",
+     "Load Start Configuration (auto.pxc) if possible"},
+    {"Tprog", "m_konfig_start", "shortcut", "F3", "F3"},
+    {"Tprog", "m_tools", "caption", "Tools", "Tools"},
+    {"Tprog", "m_tools_dateiumb", "caption", "Renolo..", "Renolo.."},
+    {"Tprog", "pop1", "caption", "Übergeordneten Ordner öffnen", "Open corresponding Folder"},
+    {"Tprog", "pop2", "caption", "Dateiinformationen anzeigen", "Show File Information"},
+    {"Tprog", "pop3", "caption", "Markierte Bilder in die Zwischenablage kopieren",
+     "Copy selected Images to Clipboard"},
+    {"Tprog", "pop4", "caption", "Markierte Bilder aus der Liste löschen",
+     "Delete selected Images from List"},
+};
+
+// The dialogs. Controls the windows do not name are called by their place ("line 1",
+// "window title", "button Yes").
+constexpr TWindowText kDialogTexts[] = {
+    {"Tsm_bearbeitung", "Abbrechen", "caption", "Abbrechen", "Break"},
+    {"Tsm_meldung", "OK", "caption", "OK", "OK"},
+    {"Tsm_meldung", "OKalle", "caption", "OK für alle", "OK for all"},
+    {"Tsm_achtung", "title label", "caption", "Datei bereits vorhanden", "File already exists"},
+    {"Tsm_achtung", "line 1", "caption",
+     "Die folgende Datei ist bereits vorhanden:", "The following File is already exists:"},
+    {"Tsm_achtung", "line 3", "caption",
+     "Soll diese Datei mit der neuen Datei überschrieben werden?",
+     "Shall this File be overwritten with the new File? "},
+    {"Tsm_achtung", "line 4", "caption",
+     "Überschriebene Dateien können nicht wiederhergestellt werden.",
+     "Overwritten Files cannot be restored. "},
+    {"Tsm_achtung", "button Cancel", "caption", "Abbrechen", "Break"},
+    {"Tsm_achtung", "button YesForAll", "caption", "Ja für alle", "Yes for all"},
+    {"Tsm_achtung", "button Yes", "caption", "Ja", "Yes"},
+    {"Tsm_achtung", "button No", "caption", "Nein", "No"},
+    {"Tsm_achtung", "button NoForAll", "caption", "Nein für alle", "No for all"},
+    {"Teinstausgabe", "window title", "caption", "Erweiterte Einstellungen Ausgabe",
+     "Output Settings"},
+    {"Teinstausgabe", "Label1", "caption",
+     "Diese Einstellungen gelten für die Ausgabe und werden in der Vorschau nicht berücksichigt.",
+     "These Settings apply to the Output and they are not taken into account in the Preview."},
+    {"Teinstausgabe", "GroupBox1", "caption", "Bildqualität", "Image Quality"},
+    {"Teinstausgabe", "Label6", "caption",
+     "Ausgabe-Qualität für Formate JPEG, JNG, MNG und JPG2000",
+     "Output Quality for Formats JPEG, JNG, MNG and JPG2000"},
+    {"Teinstausgabe", "GroupBox2", "caption", "Optionen", "Options"},
+    {"Teinstausgabe", "progressivaktiv", "caption",
+     "Progressiv-Funktion für Formate JPEG, JNG und MNG verwenden",
+     "Use Progressiv-Function for Formats JPEF, JNG and MNG"},
+    {"Teinstausgabe", "psdlayers", "caption", "Bild als Ebene einfügen im Photoshop Format PSD",
+     "Insert image as layer in format PSD (Photoshop)"},
+    {"Teinstausgabe", "Button1", "caption", "OK", "OK"},
+    {"Tsm_filter", "alle", "caption", "Alle unterstützten Formate", "All supported Formats"},
+    {"Tsm_filter", "auswahl", "caption",
+     "Auswahl folgender Formate:", "Only the following selected Formats:"},
+    {"Tsm_filter", "cb_bitmap", "caption", "Windows Bitmap", "Windows Bitmap"},
+    {"Tsm_filter", "cb_jpg", "caption", "JPEG (Joint Photographic Experts Group)",
+     "JPEG (Joint Photographic Experts Group)"},
+    {"Tsm_filter", "cb_tiff", "caption", "Tagged Image File Format", "Tagged Image File Format"},
+    {"Tsm_filter", "cb_photoshop", "caption", "Photoshop", "Photoshop"},
+    {"Tsm_filter", "cb_jpg2000", "caption", "JPEG 2000", "JPEG 2000"},
+    {"Tsm_filter", "cb_portable", "caption", "Portable Bit/Gray/Pixel/Arbitrary Map",
+     "Portable Bit/Gray/Pixel/Arbitrary Map"},
+    {"Tsm_filter", "bmp", "caption", "*.bmp", "*.bmp"},
+    {"Tsm_filter", "dib", "caption", "*.dib", "*.dib"},
+    {"Tsm_filter", "jpg", "caption", "*.jpg", "*.jpg"},
+    {"Tsm_filter", "jpeg", "caption", "*.jpeg", "*.jpeg"},
+    {"Tsm_filter", "jfif", "caption", "*.jfif", "*.jfif"},
+    {"Tsm_filter", "jpe", "caption", "*.jpe", "*.jpe"},
+    {"Tsm_filter", "jif", "caption", "*.jif", "*.jif"},
+    {"Tsm_filter", "tif", "caption", "*.tif", "*.tif"},
+    {"Tsm_filter", "tiff", "caption", "*.tiff", "*.tiff"},
+    {"Tsm_filter", "psd", "caption", "*.psd", "*.psd"},
+    {"Tsm_filter", "pdd", "caption", "*.pdd", "*.pdd"},
+    {"Tsm_filter", "jp2", "caption", "*.jp2", "*.jp2"},
+    {"Tsm_filter", "j2k", "caption", "*.j2k", "*.j2k"},
+    {"Tsm_filter", "j2c", "caption", "*.j2c", "*.j2c"},
+    {"Tsm_filter", "jpx", "caption", "*.jpx", "*.jpx"},
+    {"Tsm_filter", "jpc", "caption", "*.jpc", "*.jpc"},
+    {"Tsm_filter", "pbm", "caption", "*.pbm", "*.pbm"},
+    {"Tsm_filter", "pgm", "caption", "*.pgm", "*.pgm"},
+    {"Tsm_filter", "ppm", "caption", "*.ppm", "*.ppm"},
+    {"Tsm_filter", "pam", "caption", "*.pam", "*.pam"},
+    {"Tsm_filter", "pfm", "caption", "*.pfm", "*.pfm"},
+    {"Tsm_filter", "png", "caption", "Portable Network Graphics (*.png)",
+     "Portable Network Graphics (*.png)"},
+    {"Tsm_filter", "mng", "caption", "Multiple Network Graphics (*.mng)",
+     "Multiple Network Graphics (*.mng)"},
+    {"Tsm_filter", "jng", "caption", "JPEG Network Graphics (*.jng)",
+     "JPEG Network Graphics (*.jng)"},
+    {"Tsm_filter", "gif", "caption", "Graphics Interchange Format (*.gif)",
+     "Graphics Interchange Format (*.gif)"},
+    {"Tsm_filter", "ico", "caption", "Windows Icon (*.ico)", "Windows Icon (*.ico)"},
+    {"Tsm_filter", "cur", "caption", "Windows Cursor (*.cur)", "Windows Cursor (*.cur)"},
+    {"Tsm_filter", "dds", "caption", "DirectDraw Surface (*.dds)", "DirectDraw Surface (*.dds)"},
+    {"Tsm_filter", "tga", "caption", "Truevision Targa (*.tga)", "Truevision Targa (*.tga)"},
+    {"Tsm_filter", "pcx", "caption", "ZSoft Paintbrush (*.pcx)", "ZSoft Paintbrush (*.pcx)"},
+    {"Tsm_filter", "xpm", "caption", "X Window Pixmap (*.xpm)", "X Window Pixmap (*.xpm)"},
+    {"Tsm_filter", "Button1", "caption", "OK", "OK"},
+    {"Tprofilspeichern", "window title", "caption", "Profil Speichern", "Save Profile"},
+    {"Tprofilspeichern", "GroupBox1", "caption", "Einstellungen", "Settings"},
+    {"Tprofilspeichern", "settings line", "caption",
+     "Nur die folgenden Einstellungen werden gespeichert:",
+     "Only the following Settings will be stored:"},
+    {"Tprofilspeichern", "act_size", "caption", "Bildgröße ändern", "Change Image Size"},
+    {"Tprofilspeichern", "act_drehenspiegeln", "caption", "Drehen und Spiegeln",
+     "Rotate and Mirror"},
+    {"Tprofilspeichern", "act_farbe", "caption", "Farbe", "Color"},
+    {"Tprofilspeichern", "act_khs", "caption", "Kontrast, Helligkeit und Sättigung",
+     "Brightness, Contrast and Saturation"},
+    {"Tprofilspeichern", "act_hart", "caption", "Schärfe", "Sharpness"},
+    {"Tprofilspeichern", "act_weich", "caption", "Weichzeichnen", "Blur"},
+    {"Tprofilspeichern", "act_zuschneiden", "caption", "Bild zuschneiden", "Cut Image to Size"},
+    {"Tprofilspeichern", "act_wasserzeichen", "caption", "Wasserzeichen oder Bild einfügen",
+     "Add Watermark or Image"},
+    {"Tprofilspeichern", "act_rand", "caption", "Rand um das Bild zeichen",
+     "Draw Frame around the Image"},
+    {"Tprofilspeichern", "act_channels", "caption", "Farb Channels", "Color Channels"},
+    {"Tprofilspeichern", "act_text", "caption", "Text einfügen", "Add Text"},
+    {"Tprofilspeichern", "opt_order", "caption", "Reihenfolge der Aktionen", "Order of Actions"},
+    {"Tprofilspeichern", "alle", "caption", "Alle aktivieren oder deaktivieren",
+     "Activate or Deactivate all"},
+    {"Tprofilspeichern", "information line", "caption",
+     "Informationen zum Speichern als Profil erhalten Sie auf:",
+     "Information regarding Profile Saving, you can get on:"},
+    {"Tprofilspeichern", "Button1", "caption", "Profil Speichern", "Save Profile"},
+    {"Tprofilspeichern", "Button2", "caption", "Abbrechen", "Cancel"},
+};
+
+// Groups of the image open dialog's filter; the first one takes the patterns of all others.
+struct TFilterGroupText {
+  std::string_view German, English, Patterns;
+};
+constexpr TFilterGroupText kOpenFilterGroups[] = {
+    {"Alle lesbaren "
+     "Dateien(*.bmp,*.dib,*.jpg,*.jpeg,*.jfif,*.jpe,*.jif,*.gif,*.png,*.mng,*.jng,*.ico,*.cur,*."
+     "tif,*.tiff,*.psd,*.pdd,*.pbm,*.pgm,*.ppm,*.pam,*.pfm,*.jp2,*.j2k,*.j2c,*.jpx,*.jpc,*.dds,*."
+     "tga,*.pcx,*.xpm)",
+     "Any readable "
+     "Files(*.bmp,*.dib,*.jpg,*.jpeg,*.jfif,*.jpe,*.jif,*.gif,*.png,*.mng,*.jng,*.ico,*.cur,*.tif,*"
+     ".tiff,*.psd,*.pdd,*.pbm,*.pgm,*.ppm,*.pam,*.pfm,*.jp2,*.j2k,*.j2c,*.jpx,*.jpc,*.dds,*.tga,*."
+     "pcx,*.xpm)",
+     ""},
+    {"Windows Bitmap (*.bmp,*.dib)", "Windows Bitmap (*.bmp,*.dib)", "*.bmp;*.dib"},
+    {"JPEG-Bilder (*.jpg,*.jpeg,*.jfif,*.jpe,*.jif)",
+     "JPEG-Images (*.jpg,*.jpeg,*.jfif,*.jpe,*.jif)", "*.jpg;*.jpeg;*.jfif;*.jpe;*.jif"},
+    {"Graphics Interchange Format (*.gif)", "Graphics Interchange Format (*.gif)", "*.gif"},
+    {"Portable Network Graphics (*.png)", "Portable Network Graphics (*.png)", "*.png"},
+    {"Multiple Network Graphics (*.mng)", "Multiple Network Graphics (*.mng)", "*.mng"},
+    {"JPEG Network Graphics (*.jng)", "JPEG Network Graphics (*.jng)", "*.jng"},
+    {"Windows Icon (*.ico)", "Windows Icon (*.ico)", "*.ico"},
+    {"Windows Cursor (*.cur)", "Windows Cursor (*.cur)", "*.cur"},
+    {"Tagged Image File Format (*.tif,*.tiff)", "Tagged Image File Format (*.tif,*.tiff)",
+     "*.tif;*.tiff"},
+    {"Photoshop Bilder (*.psd,*.pdd)", "Photoshop Images (*.psd,*.pdd)", "*.psd;*.pdd"},
+    {"Portable Bit Map (*.pbm)", "Portable Bit Map (*.pbm)", "*.pbm"},
+    {"Portable Gray Map (*.pgm)", "Portable Gray Map (*.pgm)", "*.pgm"},
+    {"Portable Pixel Map (*.ppm)", "Portable Pixel Map (*.ppm)", "*.ppm"},
+    {"Portable Arbitrary Map (*.pam)", "Portable Arbitrary Map (*.pam)", "*.pam"},
+    {"Portable Float Map (*.pfm)", "Portable Float Map (*.pfm)", "*.pfm"},
+    {"JPEG 2000 (*.jp2,*.j2k,*.j2c,*.jpx,*.jpc)", "JPEG 2000 (*.jp2,*.j2k,*.j2c,*.jpx,*.jpc)",
+     "*.jp2;*.j2k;*.j2c;*.jpx;*.jpc"},
+    {"DirectDraw Surface (*.dds)", "DirectDraw Surface (*.dds)", "*.dds"},
+    {"Truevision Targa Bilder (*.tga)", "Truevision Targa Images (*.tga)", "*.tga"},
+    {"ZSoft Paintbrush Bilder (*.pcx)", "ZSoft Paintbrush Images (*.pcx)", "*.pcx"},
+    {"X Window Pixmap (*.xpm)", "X Window Pixmap (*.xpm)", "*.xpm"},
 };
 
 }  // namespace
@@ -288,6 +531,43 @@ std::string_view LanguageText(std::string_view name, TLanguage language) {
   for (const TNamedText& text : kLanguageTexts)
     if (text.Name == name) return InLanguage(language, text.German, text.English);
   throw std::invalid_argument("no language text '" + std::string(name) + "'");
+}
+
+std::span<const TWindowText> MenuTexts() {
+  return kMenuTexts;
+}
+
+std::span<const TWindowText> DialogTexts() {
+  return kDialogTexts;
+}
+
+std::optional<std::string_view> WindowText(std::string_view window, std::string_view control,
+                                           std::string_view property, TLanguage language) {
+  if (window == "Tprog")
+    if (const std::optional<std::string_view> text = MainWindowText(control, property, language))
+      return text;
+  for (const std::span<const TWindowText> table : {MenuTexts(), DialogTexts()})
+    for (const TWindowText& text : table)
+      if (text.Window == window && text.Control == control && text.Property == property)
+        return InLanguage(language, text.German, text.English);
+  return std::nullopt;
+}
+
+std::vector<TFilterGroup> ImageOpenFilter(TLanguage language) {
+  std::vector<TFilterGroup> groups;
+  std::vector<std::string> all;
+  for (const TFilterGroupText& text : kOpenFilterGroups) {
+    TFilterGroup group{std::string(InLanguage(language, text.German, text.English)), {}};
+    for (std::string_view patterns = text.Patterns; !patterns.empty();) {
+      const size_t end = std::min(patterns.find(';'), patterns.size());
+      group.Patterns.emplace_back(patterns.substr(0, end));
+      patterns.remove_prefix(std::min(end + 1, patterns.size()));
+    }
+    all.insert(all.end(), group.Patterns.begin(), group.Patterns.end());
+    groups.push_back(std::move(group));
+  }
+  groups.front().Patterns = std::move(all);
+  return groups;
 }
 
 std::string CountLabel(size_t count, TLanguage language) {

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "lang/Language.h"
 
@@ -30,6 +31,30 @@ std::span<const TControlText> MainWindowTexts();
 // The text of a control's property; nullopt for controls that keep their form text.
 std::optional<std::string_view> MainWindowText(std::string_view control, std::string_view property,
                                                TLanguage language);
+
+// A text of a control of some window: the menus (window "Tprog") and the dialogs.
+// Property is "caption", or "shortcut" for a menu entry's key.
+struct TWindowText {
+  std::string_view Window;
+  std::string_view Control;
+  std::string_view Property;
+  std::string_view German;
+  std::string_view English;
+};
+std::span<const TWindowText> MenuTexts();
+std::span<const TWindowText> DialogTexts();
+// Any window's text: the main window's table and menus for "Tprog", the dialogs' tables
+// for the others; nullopt for a text the tables do not list.
+std::optional<std::string_view> WindowText(std::string_view window, std::string_view control,
+                                           std::string_view property, TLanguage language);
+
+// A group of the image open dialog's filter: its name and patterns ("*.bmp").
+struct TFilterGroup {
+  std::string Name;
+  std::vector<std::string> Patterns;
+};
+// The groups in order; the first reads every pattern of the others.
+std::vector<TFilterGroup> ImageOpenFilter(TLanguage language);
 
 // A text other parts read by name ("TextChooseFolder", "TextImagesSuffix", ...).
 struct TNamedText {

@@ -273,6 +273,7 @@ TEST(WindowTexts, LanguageTextsOtherPartsRead) {
       {"TextConfigurationFileName", "Konfiguration.pxc", "Configuration.pxc"},
       {"TextConfigurationFilter", "Pixolan Konfiguration|*.pxc", "Pixolan Configuration|*.pxc"},
       {"TextAnyReadableFiles", "Alle lesbaren Dateien", "Any readable Files"},
+      {"TextOpenImagesTitle", "Öffnen..", "Open.."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(LanguageText(c.name, TLanguage::De), c.german);
@@ -294,6 +295,260 @@ TEST(WindowTexts, TheCountLabelSaysImageOnlyForOne) {
       {101, TLanguage::De, "101 Bilder"},
   };
   for (const auto& c : cases) EXPECT_EQ(CountLabel(c.count, c.language), c.label);
+}
+
+TEST(WindowTexts, MenusAndDialogsInBothLanguages) {
+  // window, control, property, German, English
+  const struct {
+    std::string_view window, control, property, german, english;
+  } cases[] = {
+      {"Tprog", "m_datei", "caption", "Datei", "File"},
+      {"Tprog", "m_datei_open", "caption", "Bilder öffnen", "Open Images"},
+      {"Tprog", "m_datei_open", "shortcut", "Ctrl+O", "Ctrl+O"},
+      {"Tprog", "m_datei_ordner", "caption", "Ordner mit Bildern öffnen..",
+       "Open Folder with Images.."},
+      {"Tprog", "m_dateiliste_save", "caption", "Dateiliste speichern..", "Save File List.."},
+      {"Tprog", "m_dateiliste_open", "caption", "Dateiliste öffnen..", "Open File List.."},
+      {"Tprog", "m_datei_delmark", "caption", "Markierte Bilder aus Bilderliste löschen",
+       "Delete selected Images from List"},
+      {"Tprog", "m_datei_delall", "caption", "Ganze Bilderliste löschen",
+       "Delete all Images from List"},
+      {"Tprog", "m_datei_konvert", "caption", "Konvertieren und Speichern", "Convert and Save"},
+      {"Tprog", "m_datei_konvert", "shortcut", "Ctrl+S", "Ctrl+S"},
+      {"Tprog", "m_datei_vorschau", "caption", "Vorschau", "Preview"},
+      {"Tprog", "m_datei_vorschau", "shortcut", "Ctrl+Q", "Ctrl+Q"},
+      {"Tprog", "m_datei_vorschauaktualisieren", "caption", "Vorschau aktualisieren",
+       "Refresh Preview"},
+      {"Tprog", "m_datei_vorschauaktualisieren", "shortcut", "Ctrl+W", "Ctrl+W"},
+      {"Tprog", "m_datei_dateiumb", "caption", "Dateien nur umbenennen..", "Only rename Files.."},
+      {"Tprog", "m_bug", "caption", "Fehler oder Verbesserung melden..",
+       "Report Bug or Improvement.."},
+      {"Tprog", "m_datei_beenden", "caption", "Beenden", "Close"},
+      {"Tprog", "m_einst", "caption", "Einstellungen", "Settings"},
+      {"Tprog", "m_einst_ausgabe", "caption", "Erweiterte Ausgabe Einstellungen..",
+       "Advanced Output Settings.."},
+      {"Tprog", "m_einst_filter", "caption", "Filter für Ordnersuche..",
+       "Filter for Search in Folder.."},
+      {"Tprog", "m_einst_vor_hg", "caption", "Vorschaufenster Hintergrundfarbe..",
+       "Preview Window: Background Color.."},
+      {"Tprog", "m_einst_vor_randfarbe", "caption", "Vorschaufenster Randfarbe..",
+       "Preview Window: Frame Color.."},
+      {"Tprog", "m_einst_vor_rand", "caption", "Vorschaufenster Randstärke..",
+       "Preview Window: Frame Width.."},
+      {"Tprog", "m_rand0", "caption", "Keiner", "No One"},
+      {"Tprog", "m_rand1", "caption", "1 Pixel", "1 Pixel"},
+      {"Tprog", "m_rand2", "caption", "2 Pixel", "2 Pixel"},
+      {"Tprog", "m_rand5", "caption", "5 Pixel", "5 Pixel"},
+      {"Tprog", "m_rand10", "caption", "10 Pixel", "10 Pixel"},
+      {"Tprog", "m_rand25", "caption", "25 Pixel", "25 Pixel"},
+      {"Tprog", "m_rand100", "caption", "100 Pixel", "100 Pixel"},
+      {"Tprog", "m_einst_autocloseactions", "caption", "Aktionen automatisch minimieren",
+       "Minimize Actions automatically"},
+      {"Tprog", "m_einst_vorschau", "caption", "Vorschau aktivieren/deaktivieren",
+       "Activate/Deactivate Preview"},
+      {"Tprog", "m_einst_vorschau", "shortcut", "F7", "F7"},
+      {"Tprog", "m_einstshortcuts", "caption", "Verknüpfungen mit Dateien und Ordnern..",
+       "Shortcuts with Files and Folders.."},
+      {"Tprog", "m_einst_sprache", "caption", "Sprache", "Language"},
+      {"Tprog", "m_einst_sprache_deutsch", "caption", "Deutsch", "Deutsch"},
+      {"Tprog", "m_einst_sprache_english", "caption", "English", "English"},
+      {"Tprog", "m_anz", "caption", "Ansicht", "View"},
+      {"Tprog", "m_anz_input", "caption", "Input", "Input"},
+      {"Tprog", "m_anz_vorschau", "caption", "Vorschau", "Preview"},
+      {"Tprog", "m_anz_aktionen", "caption", "Aktionen", "Actions"},
+      {"Tprog", "m_anz_output", "caption", "Speicheroptionen", "Saving Options"},
+      {"Tprog", "m_konfig", "caption", "Konfiguration", "Configuration"},
+      {"Tprog", "m_konfig_save", "caption", "Aktuelle Konfiguration speichern",
+       "Save current Configuration"},
+      {"Tprog", "m_konfig_save_start", "caption",
+       "Aktuelle Konfiguration als Startkonfiguration speichern (auto.pxc)",
+       "Save current Configuration as Start Configuration (auto.pxc)"},
+      {"Tprog", "m_konfig_save_profil", "caption", "Profil speichern..", "Save Profile.."},
+      {"Tprog", "m_konfig_load", "caption", "Konfiguration oder Profil laden",
+       "Load Configuration or Profile"},
+      {"Tprog", "m_konfig_load", "shortcut", "Ctrl+K", "Ctrl+K"},
+      {"Tprog", "m_konfig_autosave", "caption", "Konfiguration beim Beenden speichern",
+       "Auto Save Settings on Exit"},
+      {"Tprog", "m_konfig_autosave_nie", "caption", "Nicht speichern", "Never"},
+      {"Tprog", "m_konfig_autosave_alles", "caption", "Alles speichern", "Save all"},
+      {"Tprog", "m_konfig_autosave_profil", "caption", "Profil speichern", "Save Profile"},
+      {"Tprog", "m_konfig_standard", "caption", "Alle Einstellungen zurücksetzen",
+       "Reset all Settings"},
+      {"Tprog", "m_konfig_standard", "shortcut", "F2", "F2"},
+      {"Tprog", "m_konfig_start", "caption", "Startkonfiguration (auto.pxc) laden wenn vorhanden",
+       "Load Start Configuration (auto.pxc) if possible"},
+      {"Tprog", "m_konfig_start", "shortcut", "F3", "F3"},
+      {"Tprog", "m_tools", "caption", "Tools", "Tools"},
+      {"Tprog", "m_tools_dateiumb", "caption", "Renolo..", "Renolo.."},
+      {"Tprog", "pop1", "caption", "Übergeordneten Ordner öffnen", "Open corresponding Folder"},
+      {"Tprog", "pop2", "caption", "Dateiinformationen anzeigen", "Show File Information"},
+      {"Tprog", "pop3", "caption", "Markierte Bilder in die Zwischenablage kopieren",
+       "Copy selected Images to Clipboard"},
+      {"Tprog", "pop4", "caption", "Markierte Bilder aus der Liste löschen",
+       "Delete selected Images from List"},
+      {"Tsm_bearbeitung", "Abbrechen", "caption", "Abbrechen", "Break"},
+      {"Tsm_meldung", "OK", "caption", "OK", "OK"},
+      {"Tsm_meldung", "OKalle", "caption", "OK für alle", "OK for all"},
+      {"Tsm_achtung", "title label", "caption", "Datei bereits vorhanden", "File already exists"},
+      {"Tsm_achtung", "line 1", "caption",
+       "Die folgende Datei ist bereits vorhanden:", "The following File is already exists:"},
+      {"Tsm_achtung", "line 3", "caption",
+       "Soll diese Datei mit der neuen Datei überschrieben werden?",
+       "Shall this File be overwritten with the new File? "},
+      {"Tsm_achtung", "line 4", "caption",
+       "Überschriebene Dateien können nicht wiederhergestellt werden.",
+       "Overwritten Files cannot be restored. "},
+      {"Tsm_achtung", "button Cancel", "caption", "Abbrechen", "Break"},
+      {"Tsm_achtung", "button YesForAll", "caption", "Ja für alle", "Yes for all"},
+      {"Tsm_achtung", "button Yes", "caption", "Ja", "Yes"},
+      {"Tsm_achtung", "button No", "caption", "Nein", "No"},
+      {"Tsm_achtung", "button NoForAll", "caption", "Nein für alle", "No for all"},
+      {"Teinstausgabe", "window title", "caption", "Erweiterte Einstellungen Ausgabe",
+       "Output Settings"},
+      {"Teinstausgabe", "Label1", "caption",
+       "Diese Einstellungen gelten für die Ausgabe und werden in der Vorschau nicht berücksichigt.",
+       "These Settings apply to the Output and they are not taken into account in the Preview."},
+      {"Teinstausgabe", "GroupBox1", "caption", "Bildqualität", "Image Quality"},
+      {"Teinstausgabe", "Label6", "caption",
+       "Ausgabe-Qualität für Formate JPEG, JNG, MNG und JPG2000",
+       "Output Quality for Formats JPEG, JNG, MNG and JPG2000"},
+      {"Teinstausgabe", "GroupBox2", "caption", "Optionen", "Options"},
+      {"Teinstausgabe", "progressivaktiv", "caption",
+       "Progressiv-Funktion für Formate JPEG, JNG und MNG verwenden",
+       "Use Progressiv-Function for Formats JPEF, JNG and MNG"},
+      {"Teinstausgabe", "psdlayers", "caption", "Bild als Ebene einfügen im Photoshop Format PSD",
+       "Insert image as layer in format PSD (Photoshop)"},
+      {"Teinstausgabe", "Button1", "caption", "OK", "OK"},
+      {"Tsm_filter", "alle", "caption", "Alle unterstützten Formate", "All supported Formats"},
+      {"Tsm_filter", "auswahl", "caption",
+       "Auswahl folgender Formate:", "Only the following selected Formats:"},
+      {"Tsm_filter", "cb_bitmap", "caption", "Windows Bitmap", "Windows Bitmap"},
+      {"Tsm_filter", "cb_jpg", "caption", "JPEG (Joint Photographic Experts Group)",
+       "JPEG (Joint Photographic Experts Group)"},
+      {"Tsm_filter", "cb_tiff", "caption", "Tagged Image File Format", "Tagged Image File Format"},
+      {"Tsm_filter", "cb_photoshop", "caption", "Photoshop", "Photoshop"},
+      {"Tsm_filter", "cb_jpg2000", "caption", "JPEG 2000", "JPEG 2000"},
+      {"Tsm_filter", "cb_portable", "caption", "Portable Bit/Gray/Pixel/Arbitrary Map",
+       "Portable Bit/Gray/Pixel/Arbitrary Map"},
+      {"Tsm_filter", "bmp", "caption", "*.bmp", "*.bmp"},
+      {"Tsm_filter", "dib", "caption", "*.dib", "*.dib"},
+      {"Tsm_filter", "jpg", "caption", "*.jpg", "*.jpg"},
+      {"Tsm_filter", "jpeg", "caption", "*.jpeg", "*.jpeg"},
+      {"Tsm_filter", "jfif", "caption", "*.jfif", "*.jfif"},
+      {"Tsm_filter", "jpe", "caption", "*.jpe", "*.jpe"},
+      {"Tsm_filter", "jif", "caption", "*.jif", "*.jif"},
+      {"Tsm_filter", "tif", "caption", "*.tif", "*.tif"},
+      {"Tsm_filter", "tiff", "caption", "*.tiff", "*.tiff"},
+      {"Tsm_filter", "psd", "caption", "*.psd", "*.psd"},
+      {"Tsm_filter", "pdd", "caption", "*.pdd", "*.pdd"},
+      {"Tsm_filter", "jp2", "caption", "*.jp2", "*.jp2"},
+      {"Tsm_filter", "j2k", "caption", "*.j2k", "*.j2k"},
+      {"Tsm_filter", "j2c", "caption", "*.j2c", "*.j2c"},
+      {"Tsm_filter", "jpx", "caption", "*.jpx", "*.jpx"},
+      {"Tsm_filter", "jpc", "caption", "*.jpc", "*.jpc"},
+      {"Tsm_filter", "pbm", "caption", "*.pbm", "*.pbm"},
+      {"Tsm_filter", "pgm", "caption", "*.pgm", "*.pgm"},
+      {"Tsm_filter", "ppm", "caption", "*.ppm", "*.ppm"},
+      {"Tsm_filter", "pam", "caption", "*.pam", "*.pam"},
+      {"Tsm_filter", "pfm", "caption", "*.pfm", "*.pfm"},
+      {"Tsm_filter", "png", "caption", "Portable Network Graphics (*.png)",
+       "Portable Network Graphics (*.png)"},
+      {"Tsm_filter", "mng", "caption", "Multiple Network Graphics (*.mng)",
+       "Multiple Network Graphics (*.mng)"},
+      {"Tsm_filter", "jng", "caption", "JPEG Network Graphics (*.jng)",
+       "JPEG Network Graphics (*.jng)"},
+      {"Tsm_filter", "gif", "caption", "Graphics Interchange Format (*.gif)",
+       "Graphics Interchange Format (*.gif)"},
+      {"Tsm_filter", "ico", "caption", "Windows Icon (*.ico)", "Windows Icon (*.ico)"},
+      {"Tsm_filter", "cur", "caption", "Windows Cursor (*.cur)", "Windows Cursor (*.cur)"},
+      {"Tsm_filter", "dds", "caption", "DirectDraw Surface (*.dds)", "DirectDraw Surface (*.dds)"},
+      {"Tsm_filter", "tga", "caption", "Truevision Targa (*.tga)", "Truevision Targa (*.tga)"},
+      {"Tsm_filter", "pcx", "caption", "ZSoft Paintbrush (*.pcx)", "ZSoft Paintbrush (*.pcx)"},
+      {"Tsm_filter", "xpm", "caption", "X Window Pixmap (*.xpm)", "X Window Pixmap (*.xpm)"},
+      {"Tsm_filter", "Button1", "caption", "OK", "OK"},
+      {"Tprofilspeichern", "window title", "caption", "Profil Speichern", "Save Profile"},
+      {"Tprofilspeichern", "GroupBox1", "caption", "Einstellungen", "Settings"},
+      {"Tprofilspeichern", "settings line", "caption",
+       "Nur die folgenden Einstellungen werden gespeichert:",
+       "Only the following Settings will be stored:"},
+      {"Tprofilspeichern", "act_size", "caption", "Bildgröße ändern", "Change Image Size"},
+      {"Tprofilspeichern", "act_drehenspiegeln", "caption", "Drehen und Spiegeln",
+       "Rotate and Mirror"},
+      {"Tprofilspeichern", "act_farbe", "caption", "Farbe", "Color"},
+      {"Tprofilspeichern", "act_khs", "caption", "Kontrast, Helligkeit und Sättigung",
+       "Brightness, Contrast and Saturation"},
+      {"Tprofilspeichern", "act_hart", "caption", "Schärfe", "Sharpness"},
+      {"Tprofilspeichern", "act_weich", "caption", "Weichzeichnen", "Blur"},
+      {"Tprofilspeichern", "act_zuschneiden", "caption", "Bild zuschneiden", "Cut Image to Size"},
+      {"Tprofilspeichern", "act_wasserzeichen", "caption", "Wasserzeichen oder Bild einfügen",
+       "Add Watermark or Image"},
+      {"Tprofilspeichern", "act_rand", "caption", "Rand um das Bild zeichen",
+       "Draw Frame around the Image"},
+      {"Tprofilspeichern", "act_channels", "caption", "Farb Channels", "Color Channels"},
+      {"Tprofilspeichern", "act_text", "caption", "Text einfügen", "Add Text"},
+      {"Tprofilspeichern", "opt_order", "caption", "Reihenfolge der Aktionen", "Order of Actions"},
+      {"Tprofilspeichern", "alle", "caption", "Alle aktivieren oder deaktivieren",
+       "Activate or Deactivate all"},
+      {"Tprofilspeichern", "information line", "caption",
+       "Informationen zum Speichern als Profil erhalten Sie auf:",
+       "Information regarding Profile Saving, you can get on:"},
+      {"Tprofilspeichern", "Button1", "caption", "Profil Speichern", "Save Profile"},
+      {"Tprofilspeichern", "Button2", "caption", "Abbrechen", "Cancel"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.window) + " " + std::string(c.control));
+    EXPECT_EQ(WindowText(c.window, c.control, c.property, TLanguage::De), c.german);
+    EXPECT_EQ(WindowText(c.window, c.control, c.property, TLanguage::En), c.english);
+  }
+  EXPECT_EQ(MenuTexts().size() + DialogTexts().size(), std::size(cases));
+  // The main window's table answers for "Tprog" too; other windows do not see it.
+  EXPECT_EQ(WindowText("Tprog", "durchfuehren", "caption", TLanguage::En), "Convert and Save");
+  EXPECT_EQ(WindowText("Tsm_filter", "durchfuehren", "caption", TLanguage::En), std::nullopt);
+  // Namesakes in different windows keep their own texts.
+  EXPECT_EQ(WindowText("Tsm_filter", "alle", "caption", TLanguage::De),
+            "Alle unterstützten Formate");
+  EXPECT_EQ(WindowText("Tprofilspeichern", "alle", "caption", TLanguage::De),
+            "Alle aktivieren oder deaktivieren");
+}
+
+TEST(WindowTexts, TheOpenFilterListsEveryPatternInItsFirstGroup) {
+  for (const TLanguage language : {TLanguage::De, TLanguage::En}) {
+    const std::vector<TFilterGroup> groups = ImageOpenFilter(language);
+    ASSERT_EQ(groups.size(), 21u);
+    std::vector<std::string> others;
+    for (size_t i = 1; i < groups.size(); ++i) {
+      EXPECT_FALSE(groups[i].Patterns.empty());
+      // Each group's name ends with its patterns, comma-separated, in parentheses.
+      std::string listed = "(";
+      for (const std::string& pattern : groups[i].Patterns)
+        listed += (listed.size() > 1 ? "," : "") + pattern;
+      EXPECT_TRUE(groups[i].Name.ends_with(listed + ")")) << groups[i].Name;
+      others.insert(others.end(), groups[i].Patterns.begin(), groups[i].Patterns.end());
+    }
+    EXPECT_EQ(groups[0].Patterns, others);
+    EXPECT_EQ(others.size(), 31u);
+    std::string all = "(";
+    for (const std::string& pattern : others) all += (all.size() > 1 ? "," : "") + pattern;
+    EXPECT_TRUE(groups[0].Name.ends_with(all + ")"));
+  }
+  const struct {
+    size_t index;
+    std::string_view german, english;
+  } names[] = {
+      {0, "Alle lesbaren Dateien(*.bmp,", "Any readable Files(*.bmp,"},
+      {1, "Windows Bitmap (*.bmp,*.dib)", "Windows Bitmap (*.bmp,*.dib)"},
+      {2, "JPEG-Bilder (*.jpg,*.jpeg,*.jfif,*.jpe,*.jif)",
+       "JPEG-Images (*.jpg,*.jpeg,*.jfif,*.jpe,*.jif)"},
+      {9, "Tagged Image File Format (*.tif,*.tiff)", "Tagged Image File Format (*.tif,*.tiff)"},
+      {10, "Photoshop Bilder (*.psd,*.pdd)", "Photoshop Images (*.psd,*.pdd)"},
+      {18, "Truevision Targa Bilder (*.tga)", "Truevision Targa Images (*.tga)"},
+      {19, "ZSoft Paintbrush Bilder (*.pcx)", "ZSoft Paintbrush Images (*.pcx)"},
+      {20, "X Window Pixmap (*.xpm)", "X Window Pixmap (*.xpm)"},
+  };
+  for (const auto& n : names) {
+    EXPECT_TRUE(ImageOpenFilter(TLanguage::De)[n.index].Name.starts_with(n.german));
+    EXPECT_TRUE(ImageOpenFilter(TLanguage::En)[n.index].Name.starts_with(n.english));
+  }
 }
 
 }  // namespace
