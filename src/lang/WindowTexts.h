@@ -1,5 +1,6 @@
-// The texts of the main window in German and English, the language texts other parts
-// read (status lines, count suffixes, dialog titles) and the count label rule.
+// Every text of every window in German and English: the main window, its menus, the
+// dialogs, the renamer and the shortcut window; the named texts other parts read (status
+// lines, count suffixes, dialog titles) and the count label rule.
 #pragma once
 
 #include <optional>
@@ -33,7 +34,8 @@ std::optional<std::string_view> MainWindowText(std::string_view control, std::st
                                                TLanguage language);
 
 // A text of a control of some window: the menus (window "Tprog") and the dialogs.
-// Property is "caption", or "shortcut" for a menu entry's key.
+// Property is "caption", "column N" or "shortcut" (a menu entry's key); a label with two
+// states has one property per state ("caption active" / "caption inactive").
 struct TWindowText {
   std::string_view Window;
   std::string_view Control;
@@ -56,7 +58,8 @@ struct TFilterGroup {
 // The groups in order; the first reads every pattern of the others.
 std::vector<TFilterGroup> ImageOpenFilter(TLanguage language);
 
-// A text other parts read by name ("TextChooseFolder", "TextImagesSuffix", ...).
+// A text other parts read by name ("TextChooseFolder", "TextImagesSuffix", the renamer's
+// status texts, the names the shell registrations use, ...).
 struct TNamedText {
   std::string_view Name;
   std::string_view German;
