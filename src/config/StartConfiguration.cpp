@@ -46,7 +46,8 @@ TConfigurationMenu::TConfigurationMenu(std::string startPath, lang::TTextWidth t
     : startHint_(std::move(startPath)), textWidth_(std::move(textWidth)) {}
 
 bool TConfigurationMenu::Add(const std::string& fileName) {
-  if (fileName == startHint_) return false;
+  // The fixed items carry empty hints: an empty name is always listed already.
+  if (fileName.empty() || fileName == startHint_) return false;
   for (const TConfigurationMenuEntry& entry : entries_)
     if (entry.Hint == fileName) return false;
   TConfigurationMenuEntry entry;

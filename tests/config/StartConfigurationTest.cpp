@@ -131,6 +131,7 @@ TEST(ConfigurationMenu, ListsEachPathOnceUnderItsShortenedCaption) {
   TConfigurationMenu menu(start,
                           [](std::string_view text) { return 10 * lang::CharacterWidth(text); });
   EXPECT_FALSE(menu.Add(start));
+  EXPECT_FALSE(menu.Add(""));
   EXPECT_TRUE(menu.Add("/home/anna/a.pxc"));
   EXPECT_FALSE(menu.Add("/home/anna/a.pxc"));
   EXPECT_TRUE(menu.Add("/home/anna/A.pxc")) << "another spelling is another entry";
