@@ -72,6 +72,33 @@ void TConfigurationMenu::AddFolder(const std::filesystem::path& folder) {
   for (const std::string& file : files) Add(file);
 }
 
+void KonfigurationSpeichernDialog(const SettingsStore& store, TConfigurationMenu& menu,
+                                  const std::string& fileName) {
+  if (fileName.empty()) return;
+  KonfigurationSpeichern(store, fileName);
+  menu.Add(fileName);
+}
+
+void KonfigurationLadenDialog(SettingsStore& store, TConfigurationMenu& menu,
+                              const std::string& fileName, TScreenSize screen) {
+  if (fileName.empty()) return;
+  KonfigurationLaden(store, fileName, TLoadOrigin::Menu, screen);
+  menu.Add(fileName);
+}
+
+void ProfilSpeichernDialog(const SettingsStore& store, TConfigurationMenu& menu,
+                           const std::string& fileName) {
+  if (fileName.empty()) return;
+  KonfigurationSpeichernProfil(store, fileName);
+  menu.Add(fileName);
+}
+
+void KonfigurationSpeichernStart(const SettingsStore& store, TConfigurationMenu& menu,
+                                 const std::string& startPath) {
+  KonfigurationSpeichern(store, startPath);
+  menu.SetStartHint(startPath);
+}
+
 bool KonfigurationLadenMenu(SettingsStore& store, const TConfigurationMenuEntry& entry,
                             TScreenSize screen) {
   if (!IsFile(entry.Hint)) return false;

@@ -74,6 +74,20 @@ class TConfigurationMenu {
   std::vector<TConfigurationMenuEntry> entries_;
 };
 
+// The commands of the Configuration menu and the save-profile dialog once their file
+// dialog returned: an empty name does nothing; otherwise the file is written or loaded (as
+// from the menu) and listed in the menu. Writing raises EConfigWriteError.
+void KonfigurationSpeichernDialog(const SettingsStore& store, TConfigurationMenu& menu,
+                                  const std::string& fileName);
+void KonfigurationLadenDialog(SettingsStore& store, TConfigurationMenu& menu,
+                              const std::string& fileName, TScreenSize screen);
+void ProfilSpeichernDialog(const SettingsStore& store, TConfigurationMenu& menu,
+                           const std::string& fileName);
+// "Save current Configuration as Start Configuration": a full configuration at the start
+// path, which the start item then carries as its hint.
+void KonfigurationSpeichernStart(const SettingsStore& store, TConfigurationMenu& menu,
+                                 const std::string& startPath);
+
 // KonfigurationLadenMenu: loads the file an entry names, as from the menu; a file that
 // has gone since does nothing (the entry stays). Returns whether it was loaded.
 bool KonfigurationLadenMenu(SettingsStore& store, const TConfigurationMenuEntry& entry,

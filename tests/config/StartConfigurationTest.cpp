@@ -189,5 +189,38 @@ TEST(ConfigurationMenu, AnEntryWhoseFileIsGoneDoesNothing) {
   EXPECT_EQ(menu.Entries().size(), 1u);
 }
 
+TEST(ConfigurationMenu, SavedLoadedAndProfileFilesAreListedOnce) {
+  const test::TTempFolder folder;
+  const std::string start = StartConfigurationPath(folder.Path());
+  TConfigurationMenu menu(start, lang::CharacterWidth);
+  SettingsStore store;
+  store.SetChecked(store.IndexOf("PBCH", "act_rand"), true);
+  store.SetChecked(store.IndexOf("PSCH", "act_rand"), true);
+
+  KonfigurationSpeichernDialog(store, menu, "");
+  ProfilSpeichernDialog(store, menu, "");
+  KonfigurationLadenDialog(store, menu, "", TScreenSize::Unlimited());
+  EXPECT_TRUE(menu.Entries().empty());
+  EXPECT_TRUE(folder.Entries().empty());
+
+  KonfigurationSpeichernDialog(store, menu, folder.File("full.pxc"));
+  ProfilSpeichernDialog(store, menu, folder.File("profile.pxc"));
+  KonfigurationSpeichernDialog(store, menu, folder.File("full.pxc"));
+  SettingsStore loaded;
+  KonfigurationLadenDialog(loaded, menu, folder.File("profile.pxc"), TScreenSize::Unlimited());
+  EXPECT_TRUE(loaded.Checked("PBCH", "act_rand"));
+  std::vector<std::string> hints;
+  for (const TConfigurationMenuEntry& entry : menu.Entries()) hints.push_back(entry.Hint);
+  EXPECT_EQ(hints, (std::vector<std::string>{folder.File("full.pxc"), folder.File("profile.pxc")}));
+  EXPECT_TRUE(TConfigIniFile(folder.File("full.pxc")).SectionExists("SP"));
+  EXPECT_FALSE(TConfigIniFile(folder.File("profile.pxc")).SectionExists("SP"));
+
+  const std::string other = folder.File("elsewhere.pxc");
+  KonfigurationSpeichernStart(store, menu, other);
+  EXPECT_EQ(menu.StartHint(), other);
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_FALSE(menu.Add(other));
+}
+
 }  // namespace
 }  // namespace pixolan::config
