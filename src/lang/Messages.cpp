@@ -130,6 +130,7 @@ void CutFirstFolder(std::string& folders, char separator) {
   folders = std::move(cut);
 }
 
+// Texts are built by append: g++ 12 warns falsely (-Wrestrict) on operator+ chains here.
 std::string Joined(std::string_view drive, std::string_view folders, std::string_view name) {
   std::string text;
   text.reserve(drive.size() + folders.size() + name.size());
