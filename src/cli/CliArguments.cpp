@@ -45,7 +45,48 @@ std::string FolderPatternOf(std::string_view value) {
   return (std::filesystem::current_path() / value).lexically_normal().string();
 }
 
-const std::array<TCliOption, 15> kOptions = {{
+constexpr TProfileGroupName kProfileGroupNames[] = {
+    {"resize", "act_size"},      {"rotate", "act_drehenspiegeln"},
+    {"color", "act_farbe"},      {"contrast", "act_khs"},
+    {"crop", "act_zuschneiden"}, {"watermark", "act_wasserzeichen"},
+    {"frame", "act_rand"},       {"channels", "act_channels"},
+    {"text", "act_text"},        {"sharpen", "act_hart"},
+    {"blur", "act_weich"},       {"order", "opt_order"},
+};
+
+// "resize,text" or "all": the check boxes of the save-profile dialog, in the dialog's order.
+std::vector<std::string> ProfileGroupsOf(std::string_view value) {
+  std::vector<bool> chosen(std::size(kProfileGroupNames), false);
+  size_t start = 0;
+  while (start <= value.size()) {
+    const size_t comma = std::min(value.find(',', start), value.size());
+    const std::string_view name = value.substr(start, comma - start);
+    start = comma + 1;
+    if (name == "all") {
+      chosen.assign(chosen.size(), true);
+      continue;
+    }
+    bool known = false;
+    for (size_t i = 0; i < chosen.size(); ++i) {
+      if (name == kProfileGroupNames[i].Name || name == kProfileGroupNames[i].CheckBox) {
+        chosen[i] = known = true;
+      }
+    }
+    if (!known) {
+      std::string valid = "all";
+      for (const TProfileGroupName& group : kProfileGroupNames)
+        valid.append(", ").append(group.Name);
+      throw TUsageError("--save-profile: no group '" + std::string(name) +
+                        "'; choose from: " + valid);
+    }
+  }
+  std::vector<std::string> boxes;
+  for (size_t i = 0; i < chosen.size(); ++i)
+    if (chosen[i]) boxes.emplace_back(kProfileGroupNames[i].CheckBox);
+  return boxes;
+}
+
+const std::array<TCliOption, 18> kOptions = {{
     {'c', "config", "FILE", "load a configuration or profile (repeatable, in order)",
      [](TCliArguments& a, std::string_view v) {
        if (v.empty()) throw TUsageError("the configuration file name must not be empty");
@@ -67,11 +108,23 @@ const std::array<TCliOption, 15> kOptions = {{
        if (v.empty()) throw TUsageError("the configuration file name must not be empty");
        a.SaveConfig = v;
      }},
-    {'\0', "lang", "de|en", "language of the settings' texts (en)",
+    {'\0', "save-profile", "GROUP[,GROUP...]",
+     "write a profile of these groups to FILE, and exit (see below)", nullptr, "FILE",
+     [](TCliArguments& a, std::string_view groups, std::string_view file) {
+       if (file.empty()) throw TUsageError("the profile file name must not be empty");
+       a.ProfileGroups = ProfileGroupsOf(groups);
+       a.SaveProfile = file;
+     }},
+    {'\0', "reset", "", "reset all settings before the configurations (as F2 does)",
+     [](TCliArguments& a, std::string_view) { a.Reset = true; }},
+    {'\0', "no-start-config", "", "do not load the start configuration Auto.pxc",
+     [](TCliArguments& a, std::string_view) { a.NoStartConfig = true; }},
+    {'\0', "lang", "de|en",
+     "language of texts and messages (else files de/en here, then the locale)",
      [](TCliArguments& a, std::string_view v) {
        if (v != "de" && v != "en")
          throw TUsageError(std::string("--lang takes 'de' or 'en', not '").append(v).append("'"));
-       a.Language = v == "de" ? "de" : "en";
+       a.Language = std::string(v);
      }},
     {'o', "output", "PATTERN",
      "results' folder (out_ordner): a folder, %folder%/sub or <keep>; created when missing",
@@ -107,6 +160,16 @@ const std::array<TCliOption, 15> kOptions = {{
     {'\0', "version", "", "show the version and exit",
      [](TCliArguments& a, std::string_view) { a.Version = true; }},
 }};
+
+// "resize, rotate, ..., blur" (the action groups of --save-profile), indented.
+std::string JoinedGroupNames() {
+  std::string text = " ";
+  for (const TProfileGroupName& group : kProfileGroupNames) {
+    if (group.Name == "order") continue;
+    text.append(text.size() > 1 ? ", " : " ").append(group.Name);
+  }
+  return text;
+}
 
 const TCliOption* FindLong(std::string_view name) {
   for (const TCliOption& option : kOptions)
@@ -156,13 +219,24 @@ TCliArguments ParseCliArguments(std::span<const std::string> args) {
         if (equals != std::string_view::npos)
           throw TUsageError("option " + Quoted("--", name) + " takes no value");
         option->Apply(result, {});
-      } else if (equals != std::string_view::npos) {
-        option->Apply(result, arg.substr(equals + 1));
       } else {
-        if (i + 1 >= args.size())
-          throw TUsageError("option " + Quoted("--", name) + " needs a value " +
-                            std::string(option->ValueName));
-        option->Apply(result, args[++i]);
+        std::string_view value;
+        if (equals != std::string_view::npos) {
+          value = arg.substr(equals + 1);
+        } else {
+          if (i + 1 >= args.size())
+            throw TUsageError("option " + Quoted("--", name) + " needs a value " +
+                              std::string(option->ValueName));
+          value = args[++i];
+        }
+        if (option->ApplyPair) {
+          if (i + 1 >= args.size())
+            throw TUsageError("option " + Quoted("--", name) + " needs a value " +
+                              std::string(option->SecondValueName));
+          option->ApplyPair(result, value, args[++i]);
+        } else {
+          option->Apply(result, value);
+        }
       }
       continue;
     }
@@ -189,6 +263,10 @@ TCliArguments ParseCliArguments(std::span<const std::string> args) {
   return result;
 }
 
+std::span<const TProfileGroupName> ProfileGroupNames() {
+  return kProfileGroupNames;
+}
+
 std::string CliHelpText() {
   // Left column: "-h, --help" or "    --version", plus " VALUE" for value options.
   std::vector<std::string> left;
@@ -197,6 +275,7 @@ std::string CliHelpText() {
         option.ShortName != '\0' ? std::string("-") + option.ShortName + ", " : std::string("    ");
     text.append("--").append(option.LongName);
     if (!option.ValueName.empty()) text.append(" ").append(option.ValueName);
+    if (!option.SecondValueName.empty()) text.append(" ").append(option.SecondValueName);
     left.push_back(std::move(text));
   }
   size_t width = 0;
@@ -219,7 +298,16 @@ std::string CliHelpText() {
        << "--set takes a control's name as configurations store it, e.g. act_size=1; a name\n"
        << "that only another window's control has as well means the main window's, the\n"
        << "others take their section, e.g. EASB.ScrollBar1=80.\n"
-       << "Exit status: 0 success, 1 at least one file failed, 2 bad usage.\n";
+       << "When no configuration is named, the start configuration Auto.pxc is loaded first from\n"
+       << "$PIXOLAN_HOME, else $XDG_CONFIG_HOME/pixolan, else ~/.config/pixolan (unless\n"
+       << "--no-start-config). --reset then puts the settings back to their reset values.\n"
+       << "--save-profile writes the autosave choice and the chosen groups: the actions\n"
+       << JoinedGroupNames() << ",\n"
+       << "the order of actions (order), or all of them (all).\n"
+       << "Messages are in German or English: --lang, else a file named de or en in the current\n"
+       << "folder, else LC_ALL, LC_MESSAGES or LANG starting with de gives German.\n"
+       << "Exit status: 0 success, 1 at least one file failed, 2 bad usage or a run refused\n"
+       << "for its output settings.\n";
   return help.str();
 }
 

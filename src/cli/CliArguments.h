@@ -38,8 +38,15 @@ struct TCliArguments {
   bool PrintSettings = false;
   // --save-config: file to write the full configuration to; empty = none.
   std::string SaveConfig;
-  // --lang: language of the settings' texts, "de" or "en".
-  std::string Language = "en";
+  // --lang: "de" or "en"; when not given, marker files and the locale decide.
+  std::optional<std::string> Language;
+  // --no-start-config: do not load the start configuration.
+  bool NoStartConfig = false;
+  // --reset: "Reset all Settings" before the configurations.
+  bool Reset = false;
+  // --save-profile GROUPS FILE: the groups' profile check boxes and the file; empty = none.
+  std::vector<std::string> ProfileGroups;
+  std::string SaveProfile;
 };
 
 // One option of the table. Options with a ValueName take a value ("--name VALUE",
@@ -52,7 +59,20 @@ struct TCliOption {
   std::string_view ValueName;  // empty: a flag
   std::string_view Help;
   void (*Apply)(TCliArguments& arguments, std::string_view value) = nullptr;
+  // An option with a second value takes it from the next argument and is applied with
+  // both values by ApplyPair instead.
+  std::string_view SecondValueName = {};
+  void (*ApplyPair)(TCliArguments& arguments, std::string_view value,
+                    std::string_view second) = nullptr;
 };
+
+// The profile groups --save-profile takes: a short name and the save-profile dialog's check
+// box it ticks.
+struct TProfileGroupName {
+  std::string_view Name;
+  std::string_view CheckBox;
+};
+std::span<const TProfileGroupName> ProfileGroupNames();
 
 // A command line that cannot be carried out as written.
 class TUsageError : public std::exception {

@@ -3,18 +3,26 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <limits>
+#include <stdexcept>
+#include <system_error>
 #include <vector>
 
 #include "cli/CliArguments.h"
 #include "config/ConfigIniFile.h"
 #include "config/ConfigurationFile.h"
+#include "config/Defaults.h"
 #include "config/JobSettings.h"
 #include "config/SettingsStore.h"
+#include "config/StartConfiguration.h"
 #include "config/StoreLanguage.h"
 #include "core/BatchRun.h"
 #include "core/OutputPath.h"
 #include "imaging/io/Registry.h"
+#include "lang/Language.h"
+#include "lang/Messages.h"
 #include "platform/AsciiCase.h"
+#include "platform/Folders.h"
 
 #ifndef PIXOLAN_VERSION
 #error "PIXOLAN_VERSION is defined by the build"
@@ -112,13 +120,55 @@ void ApplyShorthands(const TCliArguments& arguments, config::SettingsStore& stor
   if (arguments.OverwriteOriginal) store.SetChecked(store.IndexOf("PBRB", "out_overwrite"), true);
 }
 
-// What a refused run tells the user, by catalogue key.
-std::string RefusalText(const core::TRunRefusal& refusal) {
-  if (refusal.Key == "ordnerfalsch")
-    return "the output folder '" + refusal.Argument +
-           "' is not a folder to save files in (give an absolute folder, or <keep>)";
-  if (refusal.Key == "keinordner") return "no output folder given (-o FOLDER)";
-  return "no name pattern given (-n PATTERN)";
+// Catalogue messages on one line each, title first. Paths are never shortened: on a
+// console the whole path is what tells the user (or a script) which file is meant.
+class TConsoleMessages final : public lang::TMessageFrontEnd {
+ public:
+  explicit TConsoleMessages(std::ostream& err) : err_(err) {}
+  int TextWidth(std::string_view text) const override { return lang::CharacterWidth(text); }
+  int ArgumentWidth() const override { return std::numeric_limits<int>::max(); }
+  bool ShowMessage(const lang::TMessage& message) override {
+    err_ << message.Title << ":";
+    for (const std::string& line : message.Lines)
+      if (!line.empty()) err_ << " " << line;
+    err_ << "\n";
+    return false;
+  }
+
+ private:
+  std::ostream& err_;
+};
+
+// The language of the run's texts: --lang, else the start rules.
+lang::TLanguage ChosenLanguage(const TCliArguments& arguments) {
+  if (arguments.Language) return *lang::LanguageFromCode(*arguments.Language);
+  std::error_code error;
+  const std::filesystem::path here = std::filesystem::current_path(error);
+  return lang::StartLanguage(error ? std::filesystem::path(".") : here,
+                             platform::ProcessEnvironment());
+}
+
+// As the window does at start: the start configuration when no configuration is named.
+// Without a configuration folder there is nothing to load.
+void LoadStartConfiguration(const TCliArguments& arguments, config::SettingsStore& store) {
+  if (arguments.NoStartConfig || !arguments.Configurations.empty()) return;
+  std::filesystem::path folder;
+  try {
+    folder = platform::ConfigurationFolder(platform::ProcessEnvironment());
+  } catch (const std::runtime_error&) {
+    return;
+  }
+  config::LoadStartConfiguration(store, config::StartConfigurationPath(folder),
+                                 config::TScreenSize::Unlimited());
+}
+
+// The save-profile dialog's check boxes: exactly the chosen groups.
+void ChooseProfileGroups(const TCliArguments& arguments, config::SettingsStore& store) {
+  for (const TProfileGroupName& group : ProfileGroupNames()) {
+    const bool chosen = std::find(arguments.ProfileGroups.begin(), arguments.ProfileGroups.end(),
+                                  group.CheckBox) != arguments.ProfileGroups.end();
+    store.SetChecked(store.IndexOf("PSCH", group.CheckBox), chosen);
+  }
 }
 
 void PrintSettings(const config::SettingsStore& store, std::ostream& out) {
@@ -138,7 +188,8 @@ int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, s
   }
   if (const std::optional<core::TRunRefusal> refusal =
           core::CheckOutputSettings(settings.Conversion)) {
-    PrintUsageError(err, RefusalText(*refusal));
+    TConsoleMessages messages(err);
+    lang::meldungzeigen(messages, refusal->Key, refusal->Argument);
     return kExitUsage;
   }
   const std::string& format = settings.Conversion.Format;
@@ -169,6 +220,8 @@ int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, s
 }  // namespace
 
 void ApplySettings(const TCliArguments& arguments, config::SettingsStore& store) {
+  LoadStartConfiguration(arguments, store);
+  if (arguments.Reset) config::KonfigurationLadenStandard(store);
   for (const std::string& path : arguments.Configurations) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
@@ -228,22 +281,28 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
       return kExitOk;
     }
     if (!arguments.Version && !arguments.ListFormats) {
-      config::SettingsStore store(*config::LanguageFromCode(arguments.Language));
+      const lang::TLanguage language = ChosenLanguage(arguments);
+      lang::SetCurrentLanguage(language);
+      config::SettingsStore store(language);
       try {
         ApplySettings(arguments, store);
       } catch (const TUsageError& e) {
         PrintUsageError(err, e.what());
         return kExitUsage;
       }
-      if (arguments.PrintSettings || !arguments.SaveConfig.empty()) {
+      if (arguments.PrintSettings || !arguments.SaveConfig.empty() ||
+          !arguments.SaveProfile.empty()) {
         if (arguments.PrintSettings) PrintSettings(store, out);
-        if (!arguments.SaveConfig.empty()) {
-          try {
+        try {
+          if (!arguments.SaveConfig.empty())
             config::KonfigurationSpeichern(store, arguments.SaveConfig);
-          } catch (const config::EConfigWriteError& e) {
-            err << kProgram << ": " << e.what() << "\n";
-            return kExitFailed;
+          if (!arguments.SaveProfile.empty()) {
+            ChooseProfileGroups(arguments, store);
+            config::KonfigurationSpeichernProfil(store, arguments.SaveProfile);
           }
+        } catch (const config::EConfigWriteError& e) {
+          err << kProgram << ": " << e.what() << "\n";
+          return kExitFailed;
         }
         out.flush();
         return out ? kExitOk : kExitFailed;

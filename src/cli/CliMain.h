@@ -24,11 +24,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
 // The same with the arguments after the program name.
 int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 
-// Fills the store a run starts from: the configurations in order, then the flags that are
-// shorthands for stored settings (-o, -n, -f, --overwrite-original), then the --set values
-// in order, each as the user would change the control. Raises TUsageError for a
-// configuration that does not exist, an output format the store does not list and a name
-// or value the store does not take.
+// Fills the store a run starts from: the start configuration when no configuration is
+// named (unless --no-start-config), the reset when asked, the configurations in order,
+// then the flags that are shorthands for stored settings (-o, -n, -f,
+// --overwrite-original), then the --set values in order, each as the user would change
+// the control. Raises TUsageError for a configuration that does not exist, an output
+// format the store does not list and a name or value the store does not take.
 void ApplySettings(const TCliArguments& arguments, config::SettingsStore& store);
 
 // Writes the table of --list-formats: a header line and one line per handler with its

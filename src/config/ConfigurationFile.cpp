@@ -1,10 +1,12 @@
 #include "config/ConfigurationFile.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
 #include "config/ConfigIniFile.h"
 #include "config/JobSettings.h"
+#include "config/StoreDefinition.h"
 
 namespace pixolan::config {
 
@@ -155,6 +157,21 @@ void WriteControl(TConfigIniFile& file, const TSettingEntry& entry) {
   }
 }
 
+bool IsOnGroupPanel(const TSettingEntry& entry, const definition::TProfileGroup& group) {
+  return entry.Window == "PB" &&
+         std::find(group.Panels.begin(), group.Panels.end(), entry.Parent) != group.Panels.end();
+}
+
+// A profile holds the value controls of its groups, never their panels.
+void WriteProfileControl(TConfigIniFile& file, const TSettingEntry& entry,
+                         const std::string& valueText) {
+  if (entry.Kind == TControlKind::Panel) return;
+  if (entry.Kind == TControlKind::Memo)
+    file.WriteString(entry.Section, entry.Name, ProtectEnclosingQuotes(valueText));
+  else
+    WriteControl(file, entry);
+}
+
 }  // namespace
 
 void KonfigurationSpeichern(const SettingsStore& store, const std::string& fileName) {
@@ -162,6 +179,25 @@ void KonfigurationSpeichern(const SettingsStore& store, const std::string& fileN
   TConfigIniFile::TDeferredWrite write(file);
   // The store's creation order is the order the file lists its sections and keys in.
   for (const TSettingEntry& entry : store.Entries()) WriteControl(file, entry);
+  write.Commit();
+}
+
+void KonfigurationSpeichernProfil(const SettingsStore& store, const std::string& fileName) {
+  TConfigIniFile file(fileName);
+  TConfigIniFile::TDeferredWrite write(file);
+  for (std::string_view key : {"N", "P", "A"})
+    WriteControl(file, store.Entry(store.IndexOf("AS", key)));
+  for (const definition::TProfileGroup& group : definition::ProfileGroups()) {
+    if (!store.Checked("PSCH", group.CheckBox)) continue;
+    for (size_t i = 0; i < store.Count(); ++i)
+      if (IsOnGroupPanel(store.Entry(i), group))
+        WriteProfileControl(file, store.Entry(i), store.ValueText(i));
+  }
+  for (const TSettingEntry& entry : store.Entries()) {
+    if ((entry.Section == "PBRF" && store.Checked("PSCH", "opt_order")) ||
+        (entry.Section == "FCE" && store.Checked("PSCH", "act_text")))
+      WriteControl(file, entry);
+  }
   write.Commit();
 }
 

@@ -33,6 +33,16 @@ enum class TLoadOrigin { StartUp, Menu };
 // ("Unable to write to <file>").
 void KonfigurationSpeichern(const SettingsStore& store, const std::string& fileName);
 
+// Writes a profile of the store into fileName: the autosave choice ("AS"), then for each
+// group ticked in the save-profile dialog, in the dialog's order, the main window's edit
+// boxes, combo boxes, radio buttons, check boxes, scroll bars and memo whose direct parent
+// is one of the group's panels, in creation order (the memo's line breaks as U+001F);
+// the order list when "Order of Actions" is ticked and the text font when the text
+// group is. Nothing is removed from an existing file, so a profile saved over a full
+// configuration keeps its other keys. Written once, as a whole; raises EConfigWriteError
+// ("Unable to write to <file>").
+void KonfigurationSpeichernProfil(const SettingsStore& store, const std::string& fileName);
+
 // Applies a configuration or profile file to the store, control by control in creation
 // order, each as a program write (so later controls see the values loaded before them).
 // Every read defaults to the control's current value, so missing or unreadable sections,

@@ -5,8 +5,8 @@
 
 #include "config/StoreDefinition.h"
 #include "config/StoreLanguage.h"
-#include "platform/AsciiCase.h"
 #include "core/ValueText.h"
+#include "platform/AsciiCase.h"
 
 namespace pixolan::config {
 
@@ -78,16 +78,6 @@ TSettingEntry MakeEntry(std::string_view window, std::string_view section,
 }
 
 }  // namespace
-
-std::optional<TLanguage> LanguageFromCode(std::string_view code) {
-  if (code == "de") return TLanguage::De;
-  if (code == "en") return TLanguage::En;
-  return std::nullopt;
-}
-
-std::string_view LanguageCode(TLanguage language) {
-  return language == TLanguage::De ? "de" : "en";
-}
 
 std::string_view KindCode(TControlKind kind) {
   switch (kind) {
@@ -164,6 +154,12 @@ SettingsStore::SettingsStore(TLanguage language) : language_(TLanguage::De) {
       indexes.Members.push_back(IndexOf("PFCH", member));
     families_.push_back(std::move(indexes));
   }
+  // "Activate or Deactivate all" of the save-profile dialog works like a family of all the
+  // dialog's other boxes.
+  TFamilyIndexes profileBoxes{IndexOf("PSCH", "alle"), {}};
+  for (size_t i = 0; i < entries_.size(); ++i)
+    if (entries_[i].Section == "PSCH" && i != profileBoxes.Box) profileBoxes.Members.push_back(i);
+  families_.push_back(std::move(profileBoxes));
   for (const definition::TExclusivePair& pair : definition::ExclusivePairs())
     exclusivePairs_.push_back({IndexOf("PBCH", pair.First), IndexOf("PBCH", pair.Second)});
   autoClose_ = IndexOf("AC", "AC");

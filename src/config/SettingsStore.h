@@ -18,13 +18,13 @@
 #include <utility>
 #include <vector>
 
+#include "lang/Language.h"
+
 namespace pixolan::config {
 
-enum class TLanguage { De, En };
-
-// "de" or "en"; nullopt for anything else.
-std::optional<TLanguage> LanguageFromCode(std::string_view code);
-std::string_view LanguageCode(TLanguage language);
+using lang::LanguageCode;
+using lang::LanguageFromCode;
+using lang::TLanguage;
 
 // Control kinds. The first seven are window controls whose configuration section is the
 // window prefix followed by their code; the others are entries of the fixed sections:
@@ -53,8 +53,9 @@ bool IsBooleanKind(TControlKind kind);
 // Who changes a control. The user runs every handler. A program write (loading a
 // configuration, a tied control writing its partner) runs the handlers a program write
 // runs in a window: edit boxes, check boxes, radio buttons and scroll bars run theirs,
-// combo boxes do not. Opening an action's options panel and ticking the members of a
-// format family happen only for the user, so that a loaded configuration keeps the panel
+// combo boxes do not. Opening an action's options panel, ticking the members of a
+// format family and ticking every box of the save-profile dialog with its "all" box
+// happen only for the user, so that a loaded configuration keeps the panel
 // and member states it stores.
 enum class TChangeSource { User, Program };
 

@@ -447,6 +447,26 @@ constexpr TExclusivePair kExclusivePairs[] = {
     {"act_text_p_benutzer_links", "act_text_p_benutzer_rechts"},
 };
 
+constexpr std::string_view kSizePanels[] = {"apanel10", "apanel11"};
+constexpr std::string_view kRotatePanels[] = {"apanel20", "apanel21"};
+constexpr std::string_view kColorPanels[] = {"apanel30", "apanel31"};
+constexpr std::string_view kContrastPanels[] = {"apanel40", "apanel41"};
+constexpr std::string_view kCropPanels[] = {"apanel50", "apanel51"};
+constexpr std::string_view kWatermarkPanels[] = {"apanel60", "apanel61", "Panel8"};
+constexpr std::string_view kFramePanels[] = {"apanel70", "apanel71"};
+constexpr std::string_view kChannelPanels[] = {"apanel80", "apanel81"};
+constexpr std::string_view kTextPanels[] = {"apanel90", "apanel91", "Panel9"};
+constexpr std::string_view kSharpenPanels[] = {"apanel40b", "apanel41b"};
+constexpr std::string_view kBlurPanels[] = {"apanel40a", "apanel41a"};
+constexpr TProfileGroup kProfileGroups[] = {
+    {"act_size", kSizePanels},        {"act_drehenspiegeln", kRotatePanels},
+    {"act_farbe", kColorPanels},      {"act_khs", kContrastPanels},
+    {"act_zuschneiden", kCropPanels}, {"act_wasserzeichen", kWatermarkPanels},
+    {"act_rand", kFramePanels},       {"act_channels", kChannelPanels},
+    {"act_text", kTextPanels},        {"act_hart", kSharpenPanels},
+    {"act_weich", kBlurPanels},
+};
+
 constexpr std::string_view kOrderLabelsDe[] = {
     "Bildgröße",       "Drehen Spiegeln",  "Farbe",         "Kontr. Hell. Sätt.", "Weichzeichnen",
     "Schärfen",        "Bild zuschneiden", "Rand ums Bild", "Farb Channels",      "Wasserzeichen",
@@ -506,6 +526,10 @@ std::span<const TFamily> FormatFamilies() {
 
 std::span<const TExclusivePair> ExclusivePairs() {
   return kExclusivePairs;
+}
+
+std::span<const TProfileGroup> ProfileGroups() {
+  return kProfileGroups;
 }
 
 std::vector<std::string> SplitItems(std::string_view items) {

@@ -78,6 +78,15 @@ struct TExclusivePair {
 };
 std::span<const TExclusivePair> ExclusivePairs();
 
+// The groups a profile can hold, in the order profiles write them: the save-profile
+// dialog's check box of the group and the main window's panels whose direct children
+// belong to it.
+struct TProfileGroup {
+  std::string_view CheckBox;
+  std::span<const std::string_view> Panels;
+};
+std::span<const TProfileGroup> ProfileGroups();
+
 // Splits a "|"-separated item list.
 std::vector<std::string> SplitItems(std::string_view items);
 

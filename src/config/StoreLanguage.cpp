@@ -1,8 +1,11 @@
 #include "config/StoreLanguage.h"
 
+#include <array>
 #include <span>
+#include <string>
 
 #include "core/ValueText.h"
+#include "lang/WindowTexts.h"
 
 namespace pixolan::config {
 
@@ -19,11 +22,19 @@ constexpr TPair kHeight = {"%höhe%", "%height%"};
 constexpr TPair kBicubic = {"Bikubisch", "Bicubic"};
 constexpr TPair kNearest = {"Nächster Nachbar", "Nearest"};
 
-constexpr TPair kZoomItems[] = {
-    {"<Anpassen>", "<Adjust>"},
-    {"<Originalgröße>", "<Original Size>"},
-    {"<Fenstergröße>", "<Window Size>"},
-};
+// The preview zoom's named entries come from the window's language table.
+const std::array<TPair, 3>& ZoomItems() {
+  static const std::array<TPair, 3> items = [] {
+    std::array<TPair, 3> result;
+    for (size_t i = 0; i < result.size(); ++i) {
+      const std::string property = "item " + std::to_string(i);
+      result[i] = {*lang::MainWindowText("vor_resize", property, TLanguage::De),
+                   *lang::MainWindowText("vor_resize", property, TLanguage::En)};
+    }
+    return result;
+  }();
+  return items;
+}
 constexpr TPair kFolderItems[] = {
     {"<beibehalten>", "<keep>"},
     {"%ordner%/neu", "%folder%/new"},
@@ -88,7 +99,7 @@ std::string TranslatedText(const TSettingEntry& entry, std::string_view text, TL
   if (entry.Window != "PB" || entry.Kind != TControlKind::Combo) return result;
   const std::string_view name = entry.Name;
   if (name == "vor_resize") {
-    result = To(kZoomItems[0], to);
+    result = To(ZoomItems()[0], to);
   } else if (name == "act_farbevert1" || name == "act_farbevert2") {
     MapFixed(result, kChannelItems, to);
   } else if (name == "act_channels_zufarbe") {
@@ -119,7 +130,7 @@ std::vector<std::string> ComboItems(const TSettingEntry& entry, TLanguage langua
   const std::string_view name = entry.Name;
   for (std::string& item : items) {
     if (name == "vor_resize") {
-      MapFixed(item, kZoomItems, language);
+      MapFixed(item, ZoomItems(), language);
     } else if (name == "out_ordner") {
       MapFixed(item, kFolderItems, language);
     } else {

@@ -12,6 +12,7 @@
 #include "config/SettingsStore.h"
 #include "imaging/io/Registry.h"
 #include "support/Files.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"
 
 namespace pixolan::cli {
@@ -22,7 +23,17 @@ struct TRun {
   std::string out, err;
 };
 
+// The CLI reads its start configuration from PIXOLAN_HOME and its language from the
+// locale: every run of these tests sees an empty home and English unless a test says
+// otherwise.
+void IsolateFromTheUser() {
+  static const test::TTempFolder home;
+  static const test::TScopedEnvironment homeVariable("PIXOLAN_HOME", home.Path().string());
+  static const test::TScopedEnvironment locale("LC_ALL", "C.UTF-8");
+}
+
 TRun RunWith(std::vector<std::string> args) {
+  IsolateFromTheUser();
   std::ostringstream out, err;
   const int status = RunCli(args, out, err);
   return {status, out.str(), err.str()};
@@ -92,15 +103,6 @@ TEST(Cli, BadUsageExitsWithTwo) {
       {{"-x"}, "pixolan-cli: unknown option '-x'\n"},
       {{"-hx"}, "pixolan-cli: unknown option '-x'\n"},
       {{"--version=2"}, "pixolan-cli: option '--version' takes no value\n"},
-      {{"--set", "out_ordner=", "photo.png"}, "pixolan-cli: no output folder given (-o FOLDER)\n"},
-      {{"--set", "out_name=", "--", "--version"},
-       "pixolan-cli: no name pattern given (-n PATTERN)\n"},
-      {{"-o", "%folder%/a:b", "photo.png"},
-       "pixolan-cli: the output folder '%folder%/a:b' is not a folder to save files in (give an "
-       "absolute folder, or <keep>)\n"},
-      {{"--set", "out_ordner=relative", "photo.png"},
-       "pixolan-cli: the output folder 'relative' is not a folder to save files in (give an "
-       "absolute folder, or <keep>)\n"},
       {{"-o", "out", "-f", "xyz", "photo.png"},
        "pixolan-cli: -f: no output format 'xyz'; choose one of: keep, jpg, png, gif, bmp, dib, "
        "ico, cur, psd, pdd, tif, tiff, jpeg, jfif, jpe, jif, mng, jng, pgm, ppm, pam, pfm, jp2, "
@@ -125,6 +127,62 @@ TEST(Cli, BadUsageExitsWithTwo) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, c.message + "Try 'pixolan-cli --help' for more information.\n");
   }
+}
+
+TEST(Cli, RefusedRunsShowTheCatalogueMessageInTheLanguage) {
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"--set", "out_ordner=", "photo.png"},
+       "No Folder declared: Your Images could not be processed, because in the Saving-Options "
+       "no Folder is declared. Enter a correct Folder for your Images and try again.\n"},
+      {{"--set", "out_name=", "--", "--version"},
+       "No Filename declared: Your Images could not be processed, because in the "
+       "Saving-Options no Filename is declared. Enter a correct Filename for your Images and "
+       "try again.\n"},
+      {{"-o", "%folder%/a:b", "photo.png"},
+       "False Folder: This is not a correct Folder for Saving Files: \"%folder%/a:b\" Enter a "
+       "correct Folder for your Images and try again.\n"},
+      {{"--set", "out_ordner=relative", "photo.png"},
+       "False Folder: This is not a correct Folder for Saving Files: \"relative\" Enter a "
+       "correct Folder for your Images and try again.\n"},
+      {{"--lang", "de", "--set", "out_ordner=", "photo.png"},
+       "Kein Ordner angegeben: Ihre Bilder konnten leider nicht bearbeitet werden, da unter den "
+       "Speicheroptionen kein Ordner für die Bilder angegeben wurde. Geben Sie unter \"Ordner\" "
+       "einen Ordner für Ihre Bilder an.\n"},
+      {{"--lang=de", "-n", "%name%", "-o", "/tmp/x/../%ordner%/a*b", "photo.png"},
+       "Falscher Ordner angegeben: Dies ist kein richtiger Ordner zum Speichern von Dateien: "
+       "\"/tmp/x/../%ordner%/a*b\" Geben Sie unter \"Ordner\" einen richtigen Ordner für Ihre "
+       "Bilder an.\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    const TRun run = RunWith(c.args);
+    EXPECT_EQ(run.status, kExitUsage);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, c.message);
+  }
+}
+
+TEST(Cli, WithoutLangTheLocaleChoosesTheLanguage) {
+  IsolateFromTheUser();
+  const struct {
+    std::optional<std::string> lcAll;
+    std::string title;
+  } cases[] = {
+      {"de_DE.UTF-8", "Kein Dateiname angegeben:"},
+      {"en_US.UTF-8", "No Filename declared:"},
+      {"C", "No Filename declared:"},
+  };
+  for (const auto& c : cases) {
+    const test::TScopedEnvironment locale("LC_ALL", c.lcAll);
+    const TRun run = RunWith({"--set", "out_name=", "photo.png"});
+    EXPECT_TRUE(run.err.starts_with(c.title)) << run.err;
+  }
+  const test::TScopedEnvironment locale("LC_ALL", "de_DE.UTF-8");
+  EXPECT_TRUE(RunWith({"--lang", "en", "--set", "out_name=", "photo.png"})
+                  .err.starts_with("No Filename declared:"));
 }
 
 TEST(Cli, ConvertsFilesAndExitsByTheWorstOutcome) {
@@ -273,7 +331,7 @@ TEST(CliArguments, ConfigurationsAndSettingsKeepTheirOrder) {
   EXPECT_EQ(arguments.Settings, (std::vector<std::pair<std::string, std::string>>{
                                     {"act_size", "1"}, {"out_name", "x=y"}}));
   EXPECT_FALSE(arguments.PrintSettings);
-  EXPECT_EQ(arguments.Language, "en");
+  EXPECT_EQ(arguments.Language, std::nullopt);
 }
 
 // A folder for the test's files, removed afterwards.
@@ -517,6 +575,106 @@ TEST_F(CliFiles, OutputQualityReachesTheRunAndIsCheckedBeforeIt) {
     sizes.push_back(std::filesystem::file_size(folder + "/animated_loop-1.jpg"));
   }
   EXPECT_LT(sizes[0], sizes[1]);
+}
+
+TEST_F(CliFiles, TheStartConfigurationLoadsWhenNoConfigurationIsNamed) {
+  IsolateFromTheUser();
+  const test::TScopedEnvironment home("PIXOLAN_HOME", folder_.Path().string());
+  config::SettingsStore start;
+  start.SetText(start.IndexOf("PBCB", "out_name"), "from-start");
+  start.SetText(start.IndexOf("EACB", "out_quality"), "50");
+  config::KonfigurationSpeichern(start, Path("Auto.pxc"));
+  config::SettingsStore other;
+  other.SetText(other.IndexOf("PBCB", "act_hart_st"), "70");
+  config::KonfigurationSpeichern(other, Path("other.pxc"));
+
+  const struct {
+    std::vector<std::string> args;
+    std::string name, quality, sharpen;
+  } cases[] = {
+      {{}, "from-start", "50", "35"},
+      {{"--no-start-config"}, "%name%-1", "95", "35"},
+      {{Path("other.pxc")}, "%name%-1", "95", "70"},
+      {{"-c", Path("other.pxc")}, "%name%-1", "95", "70"},
+      // The reset comes after the start configuration and before the rest.
+      {{"--reset"}, "%name%-1", "80", "35"},
+      {{"--reset", "-n", "x", "--set", "EACB.out_quality=60"}, "x", "60", "35"},
+      {{"--reset", Path("other.pxc")}, "%name%-1", "95", "70"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.push_back("--print-settings");
+    SCOPED_TRACE(args.front());
+    const TRun run = RunWith(args);
+    ASSERT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(Setting(run.out, "PBCB.out_name"), c.name);
+    EXPECT_EQ(Setting(run.out, "EACB.out_quality"), c.quality);
+    EXPECT_EQ(Setting(run.out, "PBCB.act_hart_st"), c.sharpen);
+  }
+}
+
+TEST_F(CliFiles, ADamagedStartConfigurationNeverStopsTheProgram) {
+  IsolateFromTheUser();
+  const test::TScopedEnvironment home("PIXOLAN_HOME", folder_.Path().string());
+  for (const std::string& content : {std::string("\xFF\xFE[\0"), std::string(300, '\x80')}) {
+    test::WriteFileText(Path("Auto.pxc"), content);
+    const TRun run = RunWith({"--print-settings"});
+    EXPECT_EQ(run.status, kExitOk);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Setting(run.out, "PBCB.out_name"), "%name%-1");
+  }
+  std::filesystem::remove(Path("Auto.pxc"));
+  std::filesystem::create_directory(Path("Auto.pxc"));
+  EXPECT_EQ(RunWith({"--print-settings"}).status, kExitOk);
+  const test::TScopedEnvironment noHome("PIXOLAN_HOME", std::nullopt);
+  const test::TScopedEnvironment noUser("HOME", std::nullopt);
+  const test::TScopedEnvironment noXdg("XDG_CONFIG_HOME", std::nullopt);
+  EXPECT_EQ(RunWith({"--print-settings"}).status, kExitOk);
+}
+
+TEST_F(CliFiles, SaveProfileWritesTheChosenGroups) {
+  const struct {
+    std::string groups;
+    std::vector<std::string> sections;
+  } cases[] = {
+      {"sharpen", {"AS", "PBCH", "PBCB", "PBSB"}},
+      {"sharpen,order", {"AS", "PBCH", "PBCB", "PBSB", "PBRF"}},
+      {"act_hart,opt_order", {"AS", "PBCH", "PBCB", "PBSB", "PBRF"}},
+      {"text", {"AS", "PBCH", "PBMM", "PBED", "PBCB", "PBRB", "PBSB", "FCE"}},
+      {"all", {"AS", "PBCH", "PBCB", "PBRB", "PBSB", "PBED", "PBMM", "PBRF", "FCE"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.groups);
+    const std::string path = Path(c.groups + ".pxc");
+    const TRun run =
+        RunWith({"--set", "act_hart_st=70", "--save-profile", c.groups, path, "--set", "AS.P=1"});
+    ASSERT_EQ(run.status, kExitOk) << run.err;
+    const config::TConfigIniFile file(path);
+    EXPECT_EQ(file.ReadSections(), c.sections);
+    EXPECT_EQ(file.ReadString("AS", "P", ""), "1");
+    EXPECT_EQ(file.ReadString("PBCB", "act_hart_st", "(none)"),
+              c.groups == "text" ? "(none)" : "70");
+    EXPECT_FALSE(file.SectionExists("SP"));
+  }
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } refused[] = {
+      {{"--save-profile", "sharpen"}, "pixolan-cli: option '--save-profile' needs a value FILE\n"},
+      {{"--save-profile", "sharpen,zoom", "p.pxc"},
+       "pixolan-cli: --save-profile: no group 'zoom'; choose from: all, resize, rotate, color, "
+       "contrast, crop, watermark, frame, channels, text, sharpen, blur, order\n"},
+      {{"--save-profile=", "p.pxc"},
+       "pixolan-cli: --save-profile: no group ''; choose from: all, resize, rotate, color, "
+       "contrast, crop, watermark, frame, channels, text, sharpen, blur, order\n"},
+      {{"--save-profile", "blur", ""}, "pixolan-cli: the profile file name must not be empty\n"},
+  };
+  for (const auto& c : refused) {
+    const TRun run = RunWith(c.args);
+    EXPECT_EQ(run.status, kExitUsage);
+    EXPECT_EQ(run.err, c.message + "Try 'pixolan-cli --help' for more information.\n");
+  }
+  EXPECT_EQ(RunWith({"--save-profile", "blur", folder_.Path().string()}).status, kExitFailed);
 }
 
 }  // namespace

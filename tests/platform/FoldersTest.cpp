@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+
+#include "platform/Folders.h"
+
+namespace pixolan::platform {
+namespace {
+
+TEnvironment EnvironmentOf(std::map<std::string, std::string> variables) {
+  return [variables](std::string_view name) -> std::optional<std::string> {
+    const auto found = variables.find(std::string(name));
+    if (found == variables.end()) return std::nullopt;
+    return found->second;
+  };
+}
+
+TEST(ConfigurationFolder, PixolanHomeThenXdgThenHome) {
+  const struct {
+    std::map<std::string, std::string> environment;
+    std::string expected;
+  } cases[] = {
+      {{{"PIXOLAN_HOME", "/opt/px"}, {"XDG_CONFIG_HOME", "/x"}, {"HOME", "/h"}}, "/opt/px"},
+      {{{"PIXOLAN_HOME", ""}, {"XDG_CONFIG_HOME", "/x"}, {"HOME", "/h"}}, "/x/pixolan"},
+      {{{"XDG_CONFIG_HOME", "relative"}, {"HOME", "/h"}}, "/h/.config/pixolan"},
+      {{{"XDG_CONFIG_HOME", ""}, {"HOME", "/h"}}, "/h/.config/pixolan"},
+      {{{"HOME", "/home/anna"}}, "/home/anna/.config/pixolan"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ConfigurationFolder(EnvironmentOf(c.environment)).string(), c.expected);
+  EXPECT_THROW(ConfigurationFolder(EnvironmentOf({})), std::runtime_error);
+}
+
+TEST(ConfigurationFolder, ProcessEnvironmentReadsTheRealVariables) {
+  ASSERT_EQ(setenv("PIXOLAN_FOLDERS_TEST", "value", 1), 0);
+  EXPECT_EQ(ProcessEnvironment()("PIXOLAN_FOLDERS_TEST"), "value");
+  ASSERT_EQ(unsetenv("PIXOLAN_FOLDERS_TEST"), 0);
+  EXPECT_EQ(ProcessEnvironment()("PIXOLAN_FOLDERS_TEST"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace pixolan::platform
