@@ -45,6 +45,25 @@ void PrintUsageError(std::ostream& err, const std::string& message) {
       << "Try '" << kProgram << " --help' for more information.\n";
 }
 
+// Catalogue messages on one line each, title first. Paths are never shortened: on a
+// console the whole path is what tells the user (or a script) which file is meant.
+class TConsoleMessages final : public lang::TMessageFrontEnd {
+ public:
+  explicit TConsoleMessages(std::ostream& err) : err_(err) {}
+  int TextWidth(std::string_view text) const override { return lang::CharacterWidth(text); }
+  int ArgumentWidth() const override { return std::numeric_limits<int>::max(); }
+  bool ShowMessage(const lang::TMessage& message) override {
+    err_ << message.Title << ":";
+    for (const std::string& line : message.Lines)
+      if (!line.empty()) err_ << " " << line;
+    err_ << "\n";
+    return false;
+  }
+
+ private:
+  std::ostream& err_;
+};
+
 // Tells the user about each file of a run (failures and skips on err, every file with -v)
 // and answers the overwrite question with the --existing policy.
 class TConsoleFrontEnd final : public core::TBatchFrontEnd {
@@ -69,9 +88,10 @@ class TConsoleFrontEnd final : public core::TBatchFrontEnd {
     }
   }
 
-  // The catalogue's texts are not part of the command line yet: the key names the message.
+  // From the catalogue, in the run's language, like every other message of the program.
   void ShowMessage(const std::string& key, const std::string& argument) override {
-    err_ << kProgram << ": " << argument << ": " << key << "\n";
+    TConsoleMessages messages(err_);
+    lang::meldungzeigen(messages, key, argument);
     ++messages_;
   }
   size_t Messages() const { return messages_; }
@@ -119,25 +139,6 @@ void ApplyShorthands(const TCliArguments& arguments, config::SettingsStore& stor
                        OutputFormatItem(store, *arguments.OutputFormat));
   if (arguments.OverwriteOriginal) store.SetChecked(store.IndexOf("PBRB", "out_overwrite"), true);
 }
-
-// Catalogue messages on one line each, title first. Paths are never shortened: on a
-// console the whole path is what tells the user (or a script) which file is meant.
-class TConsoleMessages final : public lang::TMessageFrontEnd {
- public:
-  explicit TConsoleMessages(std::ostream& err) : err_(err) {}
-  int TextWidth(std::string_view text) const override { return lang::CharacterWidth(text); }
-  int ArgumentWidth() const override { return std::numeric_limits<int>::max(); }
-  bool ShowMessage(const lang::TMessage& message) override {
-    err_ << message.Title << ":";
-    for (const std::string& line : message.Lines)
-      if (!line.empty()) err_ << " " << line;
-    err_ << "\n";
-    return false;
-  }
-
- private:
-  std::ostream& err_;
-};
 
 // The language of the run's texts: --lang, else the start rules.
 lang::TLanguage ChosenLanguage(const TCliArguments& arguments) {

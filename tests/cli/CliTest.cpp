@@ -239,7 +239,9 @@ TEST(Cli, ActionsRunAndAFailedOneIsReportedWithStatusOne) {
   const TRun failed = RunWith(zero);
   EXPECT_EQ(failed.status, kExitFailed);
   const std::string source = fs::path(gif).lexically_normal().string();
-  EXPECT_NE(failed.err.find("pixolan-cli: " + source + ": konvertierfehler"), std::string::npos)
+  EXPECT_NE(failed.err.find("Converting Error: An Error occurs during converting this file: \"" +
+                            source + "\" Please use another file format.\n"),
+            std::string::npos)
       << failed.err;
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
 }
