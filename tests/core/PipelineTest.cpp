@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "core/Pipeline.h"
+#include "core/actions/Actions.h"
 #include "imaging/image/Imaging.h"
 #include "support/RecordingMessages.h"
 #include "support/TestImages.h"
@@ -57,6 +58,33 @@ TEST(PipelineTest, StepsDecideTheOrderAndEqualStepsRunInTheFixedSequence) {
     // The input is only read.
     EXPECT_EQ(test::BytesOf(source), test::BytesOf(Source()));
   }
+}
+
+TEST(PipelineTest, TextOrderedBeforeResizeIsDrawnAtTheSourceSizeAndScaledWithIt) {
+  ConversionSettings settings;
+  settings.Enabled[int(ActionId::Text)] = true;
+  settings.Enabled[int(ActionId::Resize)] = true;
+  settings.TargetWidth = 100;
+  settings.TargetHeight = 75;
+  const TImageData source = test::Filled(400, 300, 0xFF336699);
+  const auto run = [&](int textStep, int resizeStep) {
+    settings.ActionStep[int(ActionId::Text)] = textStep;
+    settings.ActionStep[int(ActionId::Resize)] = resizeStep;
+    TImageData result;
+    test::TRecordingMessages messages;
+    EXPECT_TRUE(Konvertieren(source, "/in/a.png", result, 1.0L, settings, messages));
+    return result;
+  };
+  const TImageData textFirst = run(0, 1), resizeFirst = run(1, 0);
+  ASSERT_EQ(textFirst.Width, 100);
+  ASSERT_EQ(resizeFirst.Width, 100);
+  // The same step by step: text on the source, then the resize.
+  TImageData manual;
+  imaging::ImageClone(source, manual);
+  actions::Text(manual, {settings, 1.0L, "/in/a.png"});
+  actions::Resize(manual, {settings});
+  EXPECT_EQ(test::BytesOf(textFirst), test::BytesOf(manual));
+  EXPECT_NE(test::BytesOf(textFirst), test::BytesOf(resizeFirst));
 }
 
 TEST(PipelineTest, AFailingActionLeavesTheInputAsResultAndStopsTheLaterActions) {
