@@ -12,7 +12,8 @@ cmake --build --preset release --target pixolan-cli
 cli=build/release/apps/pixolan-cli
 out=build/demo-output
 "$cli" --version
-# samples/demo.pxc is a configuration: JPEG quality 85, progressive.
-"$cli" samples/demo.pxc --existing overwrite -v -f jpg -n "%name%" -o "$out" \
+# samples/demo.pxc is a configuration: fit into 320x240 (turned for portraits), sharpen,
+# save as progressive JPEG of quality 85 named NAME_web.jpg.
+"$cli" samples/demo.pxc --existing overwrite -v -o "$out" \
   samples/*.jpg samples/*.gif samples/*.bmp samples/*.tga
 echo "The results are in $out/"
