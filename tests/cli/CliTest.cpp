@@ -226,6 +226,9 @@ TEST(Cli, ListFormatsShowsTheRegistryInOrder) {
             "Truevision Targa Image                  *.tga                            yes   yes\n"
             "Graphics Interchange Format             *.gif                            yes   yes\n"
             "Joint Photographic Experts Group Image  *.jpg,*.jpeg,*.jfif,*.jpe,*.jif  yes   yes\n"
+            "Portable Network Graphics               *.png                            yes   yes\n"
+            "Multiple Network Graphics               *.mng                            yes   yes\n"
+            "JPEG Network Graphics                   *.jng                            yes   yes\n"
             "Windows Bitmap Image                    *.bmp,*.dib                      yes   yes\n");
   const std::vector<std::string> lines = Lines(run.out);
   const std::vector<imaging::TImageFileFormat*> formats = imaging::FileFormats();
