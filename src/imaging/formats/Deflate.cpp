@@ -84,11 +84,23 @@ struct TCompressorDeleter {
   void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
+constexpr int kHighestLibdeflateLevel = 5;
+
+std::vector<uint8_t> DeflateWithZlib(std::span<const uint8_t> data, int level) {
+  uLongf size = compressBound(uLong(data.size()));
+  std::vector<uint8_t> out(size);
+  if (compress2(out.data(), &size, data.data(), uLong(data.size()), level) != Z_OK)
+    throw EImagingError(FormatText("Cannot compress the image data at level %d.", level));
+  out.resize(size);
+  return out;
+}
+
 }  // namespace
 
 std::vector<uint8_t> DeflateZlib(std::span<const uint8_t> data, int level) {
+  if (level > kHighestLibdeflateLevel) return DeflateWithZlib(data, level);
   const std::unique_ptr<libdeflate_compressor, TCompressorDeleter> compressor(
-      libdeflate_alloc_compressor(level));
+      libdeflate_alloc_compressor(level == 4 ? 5 : level));
   if (!compressor) throw EImagingError(FormatText("Cannot compress at level %d.", level));
   std::vector<uint8_t> out(libdeflate_zlib_compress_bound(compressor.get(), data.size()));
   const size_t n =

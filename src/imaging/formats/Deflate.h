@@ -1,5 +1,5 @@
 // Standard zlib streams for the network-graphics handlers: inflating with zlib, chunk by
-// chunk, and compressing whole buffers with libdeflate.
+// chunk, and compressing whole buffers with libdeflate or zlib by level.
 #pragma once
 
 #include <cstdint>
@@ -38,9 +38,11 @@ class TInflater {
 // Inflates a whole zlib stream into exactly output.size() bytes (TInflater over one piece).
 void InflateExact(std::span<const uint8_t> input, std::span<uint8_t> output, const char* what);
 
-// A standard zlib stream of data at level 0..9 (0 stores), made by libdeflate, which
-// compresses a whole buffer much faster than zlib and to no larger output at the same
-// level.
+// A standard zlib stream of data at level 0..9 (0 stores). Levels up to 5 (the program's
+// default) go through libdeflate, two to three times faster than zlib on whole buffers and
+// on the benchmark images never more than 2% larger (level 4 uses libdeflate's 5, as its 4
+// fell behind zlib's on drawings). From level 6 zlib itself compresses: there libdeflate's
+// output grew up to 5% beyond zlib's on drawings, and only its slow level 12 caught up.
 std::vector<uint8_t> DeflateZlib(std::span<const uint8_t> data, int level);
 
 }  // namespace pixolan::imaging
