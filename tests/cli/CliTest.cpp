@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "config/ConfigurationFile.h"
 #include "config/JobSettings.h"
 #include "config/SettingsStore.h"
+#include "imaging/image/Imaging.h"
 #include "imaging/io/Registry.h"
 #include "support/Files.h"
 #include "support/TempFolder.h"
@@ -157,6 +159,34 @@ TEST(Cli, ConvertsFilesAndExitsByTheWorstOutcome) {
   EXPECT_EQ(overwrite.status, kExitOk);
   EXPECT_EQ(overwrite.out, "");
   EXPECT_TRUE(fs::exists(dir / "results" / "animated_loop.tga"));
+}
+
+// A JPEG converted with -f png, mng and jng gives files that pngcheck (an independent
+// checker of all three) passes and that load back at the source's size: the program saves
+// A8R8G8B8 results, so the PNG is 8-bit RGBA.
+TEST(Cli, ConvertsToTheNetworkGraphicsFormats) {
+  namespace fs = std::filesystem;
+  ASSERT_EQ(std::system("command -v pngcheck >/dev/null 2>&1"), 0) << "pngcheck is needed";
+  const test::TTempFolder folder;
+  const fs::path& dir = folder.Path();
+  const std::string jpeg =
+      std::string(PIXOLAN_TESTDATA_DIR) + "/jpeg/jpegsuite/baseline/32x32x8_ycbcr_interleaved.jpg";
+  ASSERT_TRUE(fs::exists(jpeg)) << jpeg;
+  for (const char* ext : {"png", "mng", "jng"}) {
+    SCOPED_TRACE(ext);
+    const TRun run = RunWith({"-o", dir.string(), "-n", "%name%", "-f", ext, "-q", jpeg});
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    const fs::path result = dir / (std::string("32x32x8_ycbcr_interleaved.") + ext);
+    ASSERT_TRUE(fs::exists(result));
+    EXPECT_EQ(std::system(("pngcheck -q '" + result.string() + "' >/dev/null").c_str()), 0);
+    imaging::TImageData loaded;
+    ASSERT_TRUE(imaging::ImageLoadFile(result.string(), loaded));
+    EXPECT_EQ(loaded.Width, 32);
+    EXPECT_EQ(loaded.Height, 32);
+    if (std::string(ext) == "png") {
+      EXPECT_EQ(loaded.Format, imaging::TImageFormatId::A8R8G8B8);
+    }
+  }
 }
 
 TEST(Cli, ArgvEntryPointSkipsTheProgramName) {

@@ -754,6 +754,39 @@ TEST(JngConformance, CorpusFilesMatchImageMagick) {
   }
 }
 
+// ImageMagick reads what the MNG and JNG writers make: the same pixels as the source for
+// embedded PNG, the same pixels as our own decoder for the lossy JPEG data.
+TEST(NetworkGraphicsWriters, ImageMagickReadsWrittenMngAndJng) {
+  ASSERT_TRUE(HaveTool("convert")) << "ImageMagick's convert is needed";
+  TTempFolder dir;
+  const TImageData image = WriterImage(F::A8R8G8B8, 24, 16);
+  const struct {
+    TImageFileFormat* handler;
+    const char* name;
+    int lossyAlpha;
+    bool lossy;
+  } cases[] = {
+      {&Mng(), "out.mng", 0, false},
+      {&Jng(), "out.jng", 0, true},
+      {&Jng(), "out-jdaa.jng", 1, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<uint8_t> bytes =
+        c.handler == &Mng() ? SaveBytes(Mng(), image)
+                            : SaveBytes(Jng(), image, {{kOptionJngLossyAlpha, c.lossyAlpha}});
+    WriteFileBytes(dir / c.name, bytes);
+    TRgbaPixels magick;
+    std::string error;
+    ASSERT_TRUE(ReadWithImageMagick(dir / c.name, dir.Path(), magick, error)) << error;
+    const TImageData ours = c.lossy ? LoadBytes(*c.handler, bytes) : TImageData();
+    const TPixelDiff diff = ComparePixels(PixelsOf(c.lossy ? ours : image), magick);
+    EXPECT_FALSE(diff.SizeDiffers);
+    EXPECT_EQ(diff.AlphaPixels, 0) << diff.Text();
+    EXPECT_LE(diff.MaxColorDelta, c.lossy ? 2 : 0) << diff.Text();
+  }
+}
+
 // ---- Handlers -------------------------------------------------------------------------------
 
 TEST(NetworkGraphicsHandlers, DescribeThemselvesAndBindTheirOptions) {
