@@ -687,7 +687,43 @@ TImageData DecodePng(const TPngChunks& png, TLoadBudget& budget, bool inMng) {
 
 // ---- JNG reading -----------------------------------------------------------------------
 
-TImageData DecodeJpegData(const std::vector<uint8_t>& data, const char* what) {
+// The frame size of JPEG data, from its first start-of-frame marker; false when the data
+// end before one.
+bool JpegFrameSize(const std::vector<uint8_t>& data, uint32_t& width, uint32_t& height) {
+  size_t at = 2;  // after the start-of-image marker
+  while (at + 4 <= data.size()) {
+    if (data[at] != 0xFF) return false;
+    const uint8_t marker = data[at + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++at;
+      continue;
+    }
+    const size_t length = GetBe16(&data[at + 2]);
+    // Every start of frame but DHT (C4), JPG (C8) and DAC (CC).
+    const bool frame =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (at + 9 > data.size()) return false;
+      height = GetBe16(&data[at + 5]);
+      width = GetBe16(&data[at + 7]);
+      return true;
+    }
+    at += 2 + length;
+  }
+  return false;
+}
+
+// Decodes JPEG data that must show a width x height image; a different frame size is
+// refused before the JPEG decoder allocates anything for it.
+TImageData DecodeJpegData(const std::vector<uint8_t>& data, uint32_t width, uint32_t height,
+                          const char* what) {
+  uint32_t frameWidth = 0, frameHeight = 0;
+  if (JpegFrameSize(data, frameWidth, frameHeight) &&
+      (frameWidth != width || frameHeight != height))
+    throw EImagingError(
+        FormatText("The JNG %s data of %ux%u pixels differ from the %ux%u "
+                   "pixels of the JHDR chunk.",
+                   what, frameWidth, frameHeight, width, height));
   TMemoryBlockStream stream(data.data(), int64_t(data.size()));
   TIOHandle handle = TStreamIO::OpenRead(stream);
   TCustomIOJpegFileFormat jpeg;
@@ -705,7 +741,7 @@ std::vector<uint8_t> DecodeJngAlpha(const TJngChunks& jng, TLoadBudget& budget) 
   std::vector<uint8_t> alpha(pixels, 0xFF);
   if (h.AlphaCompression == kJngJpeg) {
     if (jng.Jdaa.empty()) throw EImagingError("The JNG image has no JDAA chunk.");
-    TImageData plane = DecodeJpegData(jng.Jdaa, "JDAA");
+    TImageData plane = DecodeJpegData(jng.Jdaa, h.Width, h.Height, "JDAA");
     if (uint32_t(plane.Width) != h.Width || uint32_t(plane.Height) != h.Height)
       throw EImagingError("The JNG alpha image differs in size from the color image.");
     ImageConvert(plane, F::Gray8);
@@ -757,7 +793,7 @@ TImageData DecodeJng(const TJngChunks& jng, TLoadBudget& budget) {
       throw EImagingError("Cannot create the JNG image.");
   } else {
     if (jng.Jdat.empty()) throw EImagingError("The JNG image has no JDAT chunk.");
-    image = DecodeJpegData(jng.Jdat, "JDAT");
+    image = DecodeJpegData(jng.Jdat, h.Width, h.Height, "JDAT");
     if (uint32_t(image.Width) != h.Width || uint32_t(image.Height) != h.Height)
       throw EImagingError(
           FormatText("The JNG JPEG data of %dx%d pixels differ from the %ux%u "

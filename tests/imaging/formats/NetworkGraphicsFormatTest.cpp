@@ -735,6 +735,43 @@ TEST(JngReader, TwelveBitColorDataStayZero) {
   EXPECT_EQ(BytesOf(image), std::vector<uint8_t>(3 * 2 * 3, 0));
 }
 
+TEST(JngReader, BrokenFilesAreRefusedWithAReason) {
+  const std::vector<uint8_t> file = SaveBytes(Jng(), Filled(8, 8, 0x80102030));
+  const std::vector<TChunkView> chunks = ChunksOf(file);
+  const auto withJhdr = [&](uint32_t width, std::vector<uint8_t> tail, bool keepData = true) {
+    std::vector<uint8_t> jhdr;
+    AddBe32(jhdr, width);
+    AddBe32(jhdr, 8);
+    jhdr.insert(jhdr.end(), tail.begin(), tail.end());
+    std::vector<uint8_t> out = Join({kJngSig, Chunk("JHDR", jhdr)});
+    for (size_t i = 1; i < chunks.size() && keepData; ++i) {
+      const auto bytes = Chunk(chunks[i].Type, chunks[i].Data);
+      out.insert(out.end(), bytes.begin(), bytes.end());
+    }
+    return out;
+  };
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* message;
+  } cases[] = {
+      {"JPEG data of another size", withJhdr(9, {14, 8, 8, 0, 8, 0, 0, 0}),
+       "JDAT data of 8x8 pixels differ from the 9x8 pixels"},
+      {"color type 9", withJhdr(8, {9, 8, 8, 0, 8, 0, 0, 0}), "color type 9 is not valid"},
+      {"sample depth 16", withJhdr(8, {14, 16, 8, 0, 8, 0, 0, 0}), "sample depth 16 is not valid"},
+      {"alpha compression 3", withJhdr(8, {14, 8, 8, 0, 8, 3, 0, 0}), "alpha compression method 3"},
+      {"JPEG alpha of 4 bits", withJhdr(8, {14, 8, 8, 0, 4, 8, 0, 0}),
+       "alpha sample depth 4 is not valid"},
+      {"no JDAT", withJhdr(8, {10, 8, 8, 0, 0, 0, 0, 0}, false), "has no JDAT chunk"},
+      {"beyond the pixel limit", withJhdr(40000000, {10, 8, 8, 0, 0, 0, 0, 0}),
+       "exceeds the limit"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_CONTAINS(LoadError(Jng(), c.bytes), c.message);
+  }
+}
+
 TEST(JngConformance, CorpusFilesMatchImageMagick) {
   ASSERT_TRUE(HaveTool("convert")) << "ImageMagick's convert is needed";
   TTempFolder dir;
