@@ -11,11 +11,11 @@
 
 namespace pixolan::imaging {
 
-struct TInflater::TStream {
+struct TInflater::TZStream {
   z_stream Z{};
 };
 
-TInflater::TInflater(const char* what) : stream_(std::make_unique<TStream>()), what_(what) {
+TInflater::TInflater(const char* what) : stream_(std::make_unique<TZStream>()), what_(what) {
   if (inflateInit(&stream_->Z) != Z_OK)
     throw EImagingError(FormatText("Cannot start inflating the %s data.", what_));
 }

@@ -29,8 +29,8 @@ class TInflater {
   uint64_t Produced() const;
 
  private:
-  struct TStream;
-  std::unique_ptr<TStream> stream_;
+  struct TZStream;
+  std::unique_ptr<TZStream> stream_;
   const char* what_;
   bool ended_ = false;
 };
