@@ -7,7 +7,7 @@ set -euo pipefail
 # Build and runtime libraries.
 build_packages=(
   build-essential cmake ninja-build ccache pkg-config
-  libjpeg62-turbo-dev zlib1g-dev libtiff-dev libopenjp2-7-dev libexiv2-dev
+  libjpeg62-turbo-dev zlib1g-dev libdeflate-dev libtiff-dev libopenjp2-7-dev libexiv2-dev
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev

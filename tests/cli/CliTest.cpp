@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "config/ConfigurationFile.h"
 #include "config/JobSettings.h"
 #include "config/SettingsStore.h"
+#include "imaging/image/Imaging.h"
 #include "imaging/io/Registry.h"
 #include "support/Files.h"
 #include "support/ScopedEnvironment.h"
@@ -246,6 +248,34 @@ TEST(Cli, ActionsRunAndAFailedOneIsReportedWithStatusOne) {
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
 }
 
+// A JPEG converted with -f png, mng and jng gives files that pngcheck (an independent
+// checker of all three) passes and that load back at the source's size: the program saves
+// A8R8G8B8 results, so the PNG is 8-bit RGBA.
+TEST(Cli, ConvertsToTheNetworkGraphicsFormats) {
+  namespace fs = std::filesystem;
+  ASSERT_EQ(std::system("command -v pngcheck >/dev/null 2>&1"), 0) << "pngcheck is needed";
+  const test::TTempFolder folder;
+  const fs::path& dir = folder.Path();
+  const std::string jpeg =
+      std::string(PIXOLAN_TESTDATA_DIR) + "/jpeg/jpegsuite/baseline/32x32x8_ycbcr_interleaved.jpg";
+  ASSERT_TRUE(fs::exists(jpeg)) << jpeg;
+  for (const char* ext : {"png", "mng", "jng"}) {
+    SCOPED_TRACE(ext);
+    const TRun run = RunWith({"-o", dir.string(), "-n", "%name%", "-f", ext, "-q", jpeg});
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    const fs::path result = dir / (std::string("32x32x8_ycbcr_interleaved.") + ext);
+    ASSERT_TRUE(fs::exists(result));
+    EXPECT_EQ(std::system(("pngcheck -q '" + result.string() + "' >/dev/null").c_str()), 0);
+    imaging::TImageData loaded;
+    ASSERT_TRUE(imaging::ImageLoadFile(result.string(), loaded));
+    EXPECT_EQ(loaded.Width, 32);
+    EXPECT_EQ(loaded.Height, 32);
+    if (std::string(ext) == "png") {
+      EXPECT_EQ(loaded.Format, imaging::TImageFormatId::A8R8G8B8);
+    }
+  }
+}
+
 TEST(Cli, ArgvEntryPointSkipsTheProgramName) {
   std::string program = "pixolan-cli", version = "--version";
   char* argv[] = {program.data(), version.data(), nullptr};
@@ -313,6 +343,9 @@ TEST(Cli, ListFormatsShowsTheRegistryInOrder) {
             "Truevision Targa Image                  *.tga                            yes   yes\n"
             "Graphics Interchange Format             *.gif                            yes   yes\n"
             "Joint Photographic Experts Group Image  *.jpg,*.jpeg,*.jfif,*.jpe,*.jif  yes   yes\n"
+            "Portable Network Graphics               *.png                            yes   yes\n"
+            "Multiple Network Graphics               *.mng                            yes   yes\n"
+            "JPEG Network Graphics                   *.jng                            yes   yes\n"
             "Windows Bitmap Image                    *.bmp,*.dib                      yes   yes\n");
   const std::vector<std::string> lines = Lines(run.out);
   const std::vector<imaging::TImageFileFormat*> formats = imaging::FileFormats();

@@ -1,4 +1,4 @@
-// Little-endian fields of file headers built or checked byte by byte.
+// Little- and big-endian fields of file headers built or checked byte by byte.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +24,24 @@ inline void Add16(std::vector<uint8_t>& bytes, uint32_t value) {
 inline void Add32(std::vector<uint8_t>& bytes, uint32_t value) {
   Add16(bytes, value);
   Add16(bytes, value >> 16);
+}
+
+inline uint16_t Be16(std::span<const uint8_t> bytes, size_t at) {
+  return uint16_t(bytes[at] << 8 | bytes[at + 1]);
+}
+
+inline uint32_t Be32(std::span<const uint8_t> bytes, size_t at) {
+  return uint32_t(Be16(bytes, at)) << 16 | Be16(bytes, at + 2);
+}
+
+inline void AddBe16(std::vector<uint8_t>& bytes, uint32_t value) {
+  bytes.push_back(uint8_t(value >> 8));
+  bytes.push_back(uint8_t(value));
+}
+
+inline void AddBe32(std::vector<uint8_t>& bytes, uint32_t value) {
+  AddBe16(bytes, value >> 16);
+  AddBe16(bytes, value);
 }
 
 }  // namespace pixolan::test

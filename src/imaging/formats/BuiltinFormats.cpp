@@ -3,6 +3,7 @@
 #include "imaging/formats/BitmapFormat.h"
 #include "imaging/formats/GifFormat.h"
 #include "imaging/formats/JpegFormat.h"
+#include "imaging/formats/NetworkGraphicsFormat.h"
 #include "imaging/formats/TargaFormat.h"
 
 namespace pixolan::imaging {
@@ -27,12 +28,11 @@ std::span<const TBuiltinFormat> BuiltinFormats() {
   //   -> TTargaFileFormat,
   //   TDDSFileFormat,
   //   -> TGIFFileFormat, TJpegFileFormat,
-  //   TPNGFileFormat, TMNGFileFormat, TJNGFileFormat,
+  //   -> TPNGFileFormat, TMNGFileFormat, TJNGFileFormat,
   //   -> TBitmapFileFormat.
   static const TBuiltinFormat table[] = {
-      Entry<TTargaFileFormat>(),
-      Entry<TGIFFileFormat>(),
-      Entry<TJpegFileFormat>(),
+      Entry<TTargaFileFormat>(),  Entry<TGIFFileFormat>(), Entry<TJpegFileFormat>(),
+      Entry<TPNGFileFormat>(),    Entry<TMNGFileFormat>(), Entry<TJNGFileFormat>(),
       Entry<TBitmapFileFormat>(),
   };
   return table;

@@ -25,6 +25,9 @@ const TExpectedFormat kExpected[] = {
      {"*.jpg", "*.jpeg", "*.jfif", "*.jpe", "*.jif"},
      true,
      true},
+    {"Portable Network Graphics", {"*.png"}, true, true},
+    {"Multiple Network Graphics", {"*.mng"}, true, true},
+    {"JPEG Network Graphics", {"*.jng"}, true, true},
     {"Windows Bitmap Image", {"*.bmp", "*.dib"}, true, true},
 };
 
@@ -56,7 +59,8 @@ TEST(BuiltinFormatsDeathTest, FirstUseFromAnyThreadCreatesThemOnce) {
         std::vector<size_t> counts(8);
         for (size_t t = 0; t < counts.size(); ++t)
           threads.emplace_back([&counts, t] {
-            counts[t] = t % 2 ? FileFormats().size() : (FindFileFormatByExt("bmp") ? 4 : 0);
+            counts[t] = t % 2 ? FileFormats().size()
+                              : (FindFileFormatByExt("bmp") ? std::size(kExpected) : 0);
           });
         for (std::thread& thread : threads) thread.join();
         for (size_t count : counts)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -133,6 +134,136 @@ inline bool ReadWithImageMagick(const fs::path& file, const fs::path& dir, TRgba
     return false;
   }
   return ReadNetpbm(pam, out, error);
+}
+
+// The first image of a file as ImageMagick reads it, with 16 bits a sample (B, G, R, A),
+// so that 16-bit files compare exactly and 8-bit ones as v * 257.
+struct TRgba64Pixels {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  std::vector<imaging::TPixel64> Pixels;
+};
+
+inline bool ReadWithImageMagick16(const fs::path& file, const fs::path& dir, TRgba64Pixels& out,
+                                  std::string& error) {
+  const fs::path raw = dir / (file.filename().string() + ".rgba");
+  const fs::path size = dir / (file.filename().string() + ".size");
+  const std::string first = Quote(file.string() + "[0]");
+  if (!RunCommand("convert " + first + " -depth 16 " + Quote("rgba:" + raw.string()),
+                  dir / "convert.log") ||
+      !RunCommand("identify -format '%w %h' " + first + " >" + Quote(size), dir / "identify.log")) {
+    error = "ImageMagick failed on " + file.string();
+    return false;
+  }
+  std::ifstream dims(size);
+  dims >> out.Width >> out.Height;
+  const std::vector<uint8_t> bytes = ReadFileBytes(raw);
+  const size_t count = size_t(out.Width) * size_t(out.Height);
+  if (out.Width <= 0 || bytes.size() != count * 8) {
+    error = "unexpected ImageMagick output for " + file.string();
+    return false;
+  }
+  out.Pixels.resize(count);
+  // Samples come R, G, B, A, each little-endian on this machine's build of ImageMagick.
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* s = bytes.data() + 8 * i;
+    const auto sample = [&](int c) { return uint16_t(s[2 * c] | s[2 * c + 1] << 8); };
+    out.Pixels[i] = {sample(2), sample(1), sample(0), sample(3)};
+  }
+  return true;
+}
+
+// A PAM file (P7, any MAXVAL up to 65535, DEPTH 1..4) with samples scaled to 16 bits.
+inline bool ReadPam16(const fs::path& path, TRgba64Pixels& out, std::string& error) {
+  const std::vector<uint8_t> bytes = ReadFileBytes(path);
+  const std::string text(bytes.begin(), bytes.end());
+  const size_t end = text.find("ENDHDR\n");
+  if (text.rfind("P7\n", 0) != 0 || end == std::string::npos) {
+    error = "not a PAM file: " + path.string();
+    return false;
+  }
+  std::istringstream header(text.substr(3, end - 3));
+  int64_t depth = 0, maxval = 0;
+  for (std::string key; header >> key;) {
+    if (key == "WIDTH")
+      header >> out.Width;
+    else if (key == "HEIGHT")
+      header >> out.Height;
+    else if (key == "DEPTH")
+      header >> depth;
+    else if (key == "MAXVAL")
+      header >> maxval;
+    else
+      std::getline(header, key);
+  }
+  const size_t sampleBytes = maxval > 255 ? 2 : 1;
+  const size_t count = size_t(out.Width) * size_t(out.Height);
+  const size_t pos = end + 7;
+  if (depth < 1 || depth > 4 || maxval < 1 || maxval > 65535 ||
+      bytes.size() - pos < count * size_t(depth) * sampleBytes) {
+    error = "unexpected PAM layout in " + path.string();
+    return false;
+  }
+  out.Pixels.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* s = bytes.data() + pos + i * size_t(depth) * sampleBytes;
+    const auto sample = [&](int64_t c) {
+      const uint32_t v = sampleBytes == 2 ? uint32_t(s[2 * c] << 8 | s[2 * c + 1]) : s[c];
+      return uint16_t(v * 65535 / uint32_t(maxval));
+    };
+    imaging::TPixel64& p = out.Pixels[i];
+    if (depth <= 2)
+      p = {sample(0), sample(0), sample(0), depth == 2 ? sample(1) : uint16_t(65535)};
+    else
+      p = {sample(2), sample(1), sample(0), depth == 4 ? sample(3) : uint16_t(65535)};
+  }
+  return true;
+}
+
+// A PNG file as netpbm's pngtopam reads it: exact samples, transparency as alpha, no gamma
+// correction (ImageMagick applies gAMA, so it is no exact oracle for PNG samples).
+inline bool ReadWithPngtopam(const fs::path& file, const fs::path& dir, TRgba64Pixels& out,
+                             std::string& error) {
+  const fs::path pam = dir / (file.filename().string() + ".pam");
+  if (!RunCommand("pngtopam -alphapam " + Quote(file) + " >" + Quote(pam), dir / "pngtopam.log")) {
+    error = "pngtopam failed on " + file.string();
+    return false;
+  }
+  return ReadPam16(pam, out, error);
+}
+
+// The engine image with 16 bits a sample (converted to A16R16G16B16 on a clone).
+inline TRgba64Pixels Pixels64Of(const imaging::TImageData& image) {
+  imaging::TImageData clone;
+  imaging::ImageClone(image, clone);
+  imaging::ImageConvert(clone, imaging::TImageFormatId::A16R16G16B16);
+  TRgba64Pixels out;
+  out.Width = clone.Width;
+  out.Height = clone.Height;
+  out.Pixels.resize(size_t(clone.Width) * size_t(clone.Height));
+  std::memcpy(out.Pixels.data(), clone.bits(), out.Pixels.size() * 8);
+  return out;
+}
+
+// Where two 16-bit pictures differ beyond `tolerance` on a channel (colors only where one
+// of them is visible); empty when they agree.
+inline std::string Difference64(const TRgba64Pixels& ours, const TRgba64Pixels& theirs,
+                                int tolerance) {
+  if (ours.Width != theirs.Width || ours.Height != theirs.Height)
+    return "size " + std::to_string(ours.Width) + "x" + std::to_string(ours.Height) + " vs " +
+           std::to_string(theirs.Width) + "x" + std::to_string(theirs.Height);
+  for (size_t i = 0; i < ours.Pixels.size(); ++i) {
+    const imaging::TPixel64 o = ours.Pixels[i], t = theirs.Pixels[i];
+    for (int c = 3; c >= 0; --c) {
+      if (c < 3 && o.A == 0 && t.A == 0) break;
+      if (std::abs(int(o[c]) - int(t[c])) > tolerance) {
+        std::ostringstream s;
+        s << "pixel " << i << " channel " << c << ": ours " << o[c] << ", theirs " << t[c];
+        return s.str();
+      }
+    }
+  }
+  return "";
 }
 
 // The engine image as B, G, R, A pixels (converted to A8R8G8B8 on a clone).
