@@ -11,6 +11,7 @@ build_packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libpng-dev  # the PNG benchmark's reference decoder, never on the conversion path
 )
 
 # Independent readers and writers used only by tests, the GUI smoke test and fuzzing.

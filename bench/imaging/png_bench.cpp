@@ -1,12 +1,19 @@
 // PNG coding of a 1920x1080 A8R8G8B8 image (the program's save path: Paeth rows, level 5)
-// and decoding it back; and the deflate choice itself, the handlers' DeflateZlib (libdeflate
+// and decoding it back, also with the reference library's decoder on the same bytes (and on
+// the PNG files of the folder PIXOLAN_BENCH_PNG_DIR when it is set, e.g. the corpus's
+// png-rgba); and the deflate choice itself, the handlers' DeflateZlib (libdeflate
 // up to level 5, zlib above) against zlib alone on the same filtered rows, with the
 // compressed size as a counter so that the two can be compared level by level.
 #include <benchmark/benchmark.h>
+#include <png.h>
 #include <zlib.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -94,6 +101,66 @@ void BM_LoadPng(benchmark::State& state) {
   state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
 }
 BENCHMARK(BM_LoadPng)->ArgName("photo")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The reference decoder into the same B,G,R,A layout our loader ends in.
+void ReferenceDecode(const std::vector<uint8_t>& file, std::vector<uint8_t>& pixels) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) std::abort();
+  image.format = PNG_FORMAT_BGRA;
+  pixels.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) std::abort();
+}
+
+void BM_LoadPngReference(benchmark::State& state) {
+  const std::vector<uint8_t> file = Save(MakeImage(state.range(0) != 0), 5);
+  std::vector<uint8_t> pixels;
+  for (auto _ : state) {
+    ReferenceDecode(file, pixels);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+  state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
+}
+BENCHMARK(BM_LoadPngReference)->ArgName("photo")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// Every PNG of PIXOLAN_BENCH_PNG_DIR, read into memory once; decoded per iteration by ours
+// (as the program loads: to A8R8G8B8) or by the reference decoder.
+std::vector<std::vector<uint8_t>> FolderFiles() {
+  std::vector<std::vector<uint8_t>> files;
+  const char* folder = std::getenv("PIXOLAN_BENCH_PNG_DIR");
+  if (!folder) return files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() != ".png") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    files.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return files;
+}
+
+void BM_LoadFolder(benchmark::State& state) {
+  const std::vector<std::vector<uint8_t>> files = FolderFiles();
+  if (files.empty()) {
+    state.SkipWithError("PIXOLAN_BENCH_PNG_DIR names no folder with PNG files");
+    return;
+  }
+  TPNGFileFormat& png = *FindFileFormatByClass<TPNGFileFormat>();
+  std::vector<uint8_t> pixels;
+  for (auto _ : state) {
+    for (const std::vector<uint8_t>& file : files) {
+      if (state.range(0) == 0) {
+        TMemoryBlockStream stream(file.data(), int64_t(file.size()));
+        TDynImageDataArray images;
+        png.LoadStream(stream, images, true);
+        ImageConvert(images.front(), TImageFormatId::A8R8G8B8);
+        benchmark::DoNotOptimize(images);
+      } else {
+        ReferenceDecode(file, pixels);
+        benchmark::DoNotOptimize(pixels.data());
+      }
+    }
+  }
+}
+BENCHMARK(BM_LoadFolder)->ArgName("reference")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Arguments: photo (1) or drawing (0), zlib level.
 void BM_DeflateEngine(benchmark::State& state) {
