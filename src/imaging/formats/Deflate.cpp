@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <string>
 
 #include "imaging/image/Errors.h"
@@ -72,7 +73,28 @@ void TInflater::Finish(std::span<uint8_t> output) {
     throw EImagingError(FormatText("The %s data lack the end of their zlib stream.", what_));
 }
 
+namespace {
+
+struct TDecompressorDeleter {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+}  // namespace
+
 void InflateExact(std::span<const uint8_t> input, std::span<uint8_t> output, const char* what) {
+  // A whole stream into a buffer of known size is what libdeflate does fastest (it decodes
+  // the images of the benchmark about a third faster than zlib). It stops at the end of the
+  // buffer, so a stream that inflates further cannot make it work without bound. Anything
+  // it does not accept goes through zlib, whose messages say what exactly is wrong.
+  const std::unique_ptr<libdeflate_decompressor, TDecompressorDeleter> decompressor(
+      libdeflate_alloc_decompressor());
+  if (decompressor) {
+    size_t consumed = 0, produced = 0;
+    const libdeflate_result result =
+        libdeflate_zlib_decompress_ex(decompressor.get(), input.data(), input.size(), output.data(),
+                                      output.size(), &consumed, &produced);
+    if (result == LIBDEFLATE_SUCCESS && produced == output.size()) return;
+  }
   TInflater inflater(what);
   inflater.Feed(input, output);
   inflater.Finish(output);

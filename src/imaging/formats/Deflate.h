@@ -35,7 +35,8 @@ class TInflater {
   bool ended_ = false;
 };
 
-// Inflates a whole zlib stream into exactly output.size() bytes (TInflater over one piece).
+// Inflates a whole zlib stream into exactly output.size() bytes; raises as TInflater does.
+// Bytes after the end of the stream are ignored.
 void InflateExact(std::span<const uint8_t> input, std::span<uint8_t> output, const char* what);
 
 // A standard zlib stream of data at level 0..9 (0 stores). Levels up to 5 (the program's
