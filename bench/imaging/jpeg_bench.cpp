@@ -119,6 +119,29 @@ void BM_LoadFile_Pixolan(benchmark::State& state) {
   SetPixels(state);
 }
 
+// Loading for the program's working format: decoded straight into A8R8G8B8, and the
+// former way, decoded as R8G8B8 and converted.
+void BM_LoadFileAsArgb_Direct(benchmark::State& state) {
+  const TCorpus& c = Corpus();
+  for (auto _ : state) {
+    TImageData image;
+    if (!ImageLoadFileAs(c.Path, F::A8R8G8B8, image)) state.SkipWithError("load failed");
+    benchmark::DoNotOptimize(image.bits());
+  }
+  SetPixels(state);
+}
+
+void BM_LoadFileAsArgb_Convert(benchmark::State& state) {
+  const TCorpus& c = Corpus();
+  for (auto _ : state) {
+    TImageData image;
+    if (!ImageLoadFile(c.Path, image) || !ImageConvert(image, F::A8R8G8B8))
+      state.SkipWithError("load failed");
+    benchmark::DoNotOptimize(image.bits());
+  }
+  SetPixels(state);
+}
+
 // The library's own stdio source, decoding into a fresh buffer each time as a load must.
 void BM_LoadFile_Libjpeg(benchmark::State& state) {
   const TCorpus& c = Corpus();
@@ -262,6 +285,8 @@ constexpr int kRepetitions = 9;
 
 PIXOLAN_JPEG_BENCH(BENCHMARK(BM_LoadFile_Pixolan));
 PIXOLAN_JPEG_BENCH(BENCHMARK(BM_LoadFile_Libjpeg));
+PIXOLAN_JPEG_BENCH(BENCHMARK(BM_LoadFileAsArgb_Direct));
+PIXOLAN_JPEG_BENCH(BENCHMARK(BM_LoadFileAsArgb_Convert));
 PIXOLAN_JPEG_BENCH(BENCHMARK(BM_LoadMemory_Pixolan));
 PIXOLAN_JPEG_BENCH(BENCHMARK(BM_LoadMemory_Libjpeg));
 PIXOLAN_JPEG_BENCH(BENCHMARK_CAPTURE(BM_SaveMemory_Pixolan, ARGB, F::A8R8G8B8)->Arg(90)->Arg(95));

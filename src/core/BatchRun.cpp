@@ -81,11 +81,9 @@ class TRun {
       if (!LoadSourceImage(source, image))
         return finish(TFileOutcome::Failed,
                       "The file is not an image in a format that can be read.");
-      // On failure the pipeline has reported it and hands back the unchanged image, which
-      // is saved as the design asks.
-      TImageData result;
-      Konvertieren(image, source, result, 1.0L, settings_.Conversion, frontEnd_);
-      image = std::move(result);
+      // On failure the pipeline has reported it and leaves the unchanged image, which is
+      // saved as the design asks.
+      Konvertieren(image, source, 1.0L, settings_.Conversion, frontEnd_);
       target = ResolveOutputPath(settings_.Conversion, source,
                                  {index, count, image.Width, image.Height});
       imaging::TImageFileFormat* format = ResultFormatOf(target);

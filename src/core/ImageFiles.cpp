@@ -12,8 +12,7 @@ using namespace imaging;
 
 bool LoadSourceImage(const std::string& path, TImageData& image) {
   TImageData loaded;
-  if (!ImageLoadFile(path, loaded)) return false;
-  if (!ImageConvert(loaded, TImageFormatId::A8R8G8B8)) return false;
+  if (!ImageLoadFileAs(path, TImageFormatId::A8R8G8B8, loaded)) return false;
   image = std::move(loaded);
   return true;
 }

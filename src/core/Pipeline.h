@@ -23,4 +23,10 @@ bool Konvertieren(const imaging::TImageData& image, const std::string& sourcePat
                   imaging::TImageData& result, long double scale,
                   const ConversionSettings& settings, TMessageSink& messages);
 
+// The same conversion with the result in place of image. When an action fails, image keeps
+// the unchanged input. Without a working copy where none is needed: no action runs, or the
+// first one is a resize, which reads the input and makes a new image.
+bool Konvertieren(imaging::TImageData& image, const std::string& sourcePath, long double scale,
+                  const ConversionSettings& settings, TMessageSink& messages);
+
 }  // namespace pixolan::core

@@ -156,5 +156,63 @@ TEST(PipelineTest, AnEmptyImageFailsActionsThatNeedACanvas) {
   EXPECT_FALSE(imaging::ImageIsValid(result));
 }
 
+// The in-place conversion, which skips the working copy when no action runs or a resize
+// comes first, must give the bytes, messages and outcome of the copying one.
+TEST(PipelineTest, InPlaceConversionEqualsTheCopyingOne) {
+  const auto check = [](const char* name, const ConversionSettings& settings) {
+    for (uint32_t seed = 1; seed <= 4; ++seed) {
+      SCOPED_TRACE(std::string(name) + ", seed " + std::to_string(seed));
+      const int32_t w = int32_t(20 + seed * 13), h = int32_t(10 + seed * 7);
+      const TImageData source = test::MakeImage(w, h, imaging::TImageFormatId::A8R8G8B8,
+                                                test::RandomBytes(size_t(w * h * 4), seed));
+      TImageData copied;
+      test::TRecordingMessages copyMessages;
+      const bool copiedOk = Konvertieren(source, "/in/a.png", copied, 1.0L, settings, copyMessages);
+      TImageData inPlace;
+      ASSERT_TRUE(imaging::ImageClone(source, inPlace));
+      test::TRecordingMessages inPlaceMessages;
+      EXPECT_EQ(Konvertieren(inPlace, "/in/a.png", 1.0L, settings, inPlaceMessages), copiedOk);
+      EXPECT_EQ(inPlaceMessages.Shown, copyMessages.Shown);
+      EXPECT_EQ(inPlace.Width, copied.Width);
+      EXPECT_EQ(inPlace.Height, copied.Height);
+      EXPECT_EQ(inPlace.Format, copied.Format);
+      EXPECT_EQ(test::BytesOf(inPlace), test::BytesOf(copied));
+    }
+  };
+  ConversionSettings settings;
+  check("no action", settings);
+  settings.Enabled[int(ActionId::Resize)] = true;
+  settings.TargetWidth = 23;
+  settings.TargetHeight = 17;
+  settings.ResizeFilter = 2;
+  check("bicubic resize", settings);
+  settings.ResizeFilter = 1;
+  check("bilinear resize", settings);
+  settings.ResizeFilter = 2;
+  settings.ResizeIfSmaller = false;
+  settings.TargetWidth = 500;
+  settings.TargetHeight = 400;
+  check("resize that does not apply", settings);
+  settings.ResizeIfSmaller = true;
+  settings.TargetWidth = 23;
+  settings.TargetHeight = 17;
+  settings.Enabled[int(ActionId::Sharpen)] = true;
+  check("resize, then sharpen", settings);
+  settings.ActionStep[int(ActionId::Sharpen)] = 0;
+  settings.ActionStep[int(ActionId::Resize)] = 1;
+  check("sharpen, then resize", settings);
+  settings.Enabled[int(ActionId::Sharpen)] = false;
+  settings.ActionStep[int(ActionId::Resize)] = 0;
+  settings.TargetWidth = 0;
+  settings.TargetHeight = 0;
+  check("failing resize", settings);
+  ConversionSettings rotated = RotateAndCrop(1, 2);
+  rotated.Enabled[int(ActionId::Resize)] = true;
+  rotated.ResizeFilter = 2;
+  rotated.TargetWidth = 30;
+  rotated.TargetHeight = 20;
+  check("resize, rotate, crop", rotated);
+}
+
 }  // namespace
 }  // namespace pixolan::core

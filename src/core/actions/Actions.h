@@ -33,6 +33,10 @@ int32_t RoundHalfEven(long double value);
 int32_t Scaled(long double scale, int32_t value);
 
 void Resize(imaging::TImageData& image, const TActionContext& context);
+// Resize from an image that is only read into result. False, with result untouched, when
+// Resize would leave the image as it is.
+bool ResizeInto(const imaging::TImageData& image, imaging::TImageData& result,
+                const TActionContext& context);
 void RotateMirror(imaging::TImageData& image, const TActionContext& context);
 void Color(imaging::TImageData& image, const TActionContext& context);
 void ContrastBrightnessSaturation(imaging::TImageData& image, const TActionContext& context);

@@ -43,4 +43,13 @@ void Resize(imaging::TImageData& image, const TActionContext& context) {
                        imaging::TResizeFilter(context.Settings.ResizeFilter));
 }
 
+bool ResizeInto(const imaging::TImageData& image, imaging::TImageData& result,
+                const TActionContext& context) {
+  if (image.Width <= 0 || image.Height <= 0) return false;
+  const TResizePlan plan = PlanResize(context.Settings, context.Scale, image.Width, image.Height);
+  if (!plan.Resize) return false;
+  return imaging::ImageResizeTo(image, plan.Size.Width, plan.Size.Height,
+                                imaging::TResizeFilter(context.Settings.ResizeFilter), result);
+}
+
 }  // namespace pixolan::core::actions

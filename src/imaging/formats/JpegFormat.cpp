@@ -463,7 +463,7 @@ bool TJpegFileFormat::TestContent(TIOHandle& handle) {
 }
 
 bool TJpegFileFormat::ReadImages(TIOHandle& handle, TDynImageDataArray& images, bool) {
-  return ReadJpeg(handle.Stream(), images);
+  return ReadJpeg(handle.Stream(), images, handle.WantedFormat());
 }
 
 bool TJpegFileFormat::WriteImages(TIOHandle& handle, TImageSpan images,
@@ -478,7 +478,7 @@ void TJpegFileFormat::ConvertForWriting(TImageData& image,
   ImageConvert(image, sourceDescriptor.IsGray ? F::Gray8 : F::R8G8B8);
 }
 
-bool TJpegFileFormat::ReadJpeg(TStream& stream, TDynImageDataArray& images) {
+bool TJpegFileFormat::ReadJpeg(TStream& stream, TDynImageDataArray& images, TImageFormatId wanted) {
   TJpegDecoder decoder(stream);
   jpeg_decompress_struct& info = decoder.Info();
   const bool multipleScans = decoder.ReadHeader();
@@ -496,10 +496,17 @@ bool TJpegFileFormat::ReadJpeg(TStream& stream, TDynImageDataArray& images) {
       job.Components = 1;
       break;
     case JCS_RGB:
-      // libjpeg writes the engine's B, G, R order itself.
-      info.out_color_space = JCS_EXT_BGR;
-      format = F::R8G8B8;
-      job.Components = 3;
+      // libjpeg writes the engine's B, G, R order itself, with an opaque alpha byte when
+      // asked for four bytes a pixel.
+      if (wanted == F::A8R8G8B8 && LoadOverrideFormat() == F::Unknown) {
+        info.out_color_space = JCS_EXT_BGRA;
+        format = F::A8R8G8B8;
+        job.Components = 4;
+      } else {
+        info.out_color_space = JCS_EXT_BGR;
+        format = F::R8G8B8;
+        job.Components = 3;
+      }
       break;
     case JCS_CMYK:
       format = F::A8R8G8B8;
@@ -531,8 +538,9 @@ bool TJpegFileFormat::ReadJpeg(TStream& stream, TDynImageDataArray& images) {
                      width, height, static_cast<long long>(needed), static_cast<long long>(left)));
   }
 
+  // Every byte is written by the decoder (or the load fails), so no zero fill.
   TImageData image;
-  if (!ImageCreate(int32_t(width), int32_t(height), format, image)) return false;
+  if (!ImageCreateForOverwrite(int32_t(width), int32_t(height), format, image)) return false;
   job.Bits = image.bits();
   job.Stride = size_t(width) * size_t(GetFormatDescriptor(format)->BytesPerPixel);
   job.Width = width;

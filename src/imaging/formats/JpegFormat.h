@@ -56,8 +56,10 @@ class TJpegFileFormat : public TImageFileFormat {
   explicit TJpegFileFormat(TOptionBinding binding);
 
   // Reads one image from the stream's position; the stream is left just after the
-  // end-of-image marker.
-  bool ReadJpeg(TStream& stream, TDynImageDataArray& images);
+  // end-of-image marker. A colour image comes as R8G8B8, or as A8R8G8B8 (opaque) when
+  // `wanted` asks for that: the same pixels, without a conversion pass.
+  bool ReadJpeg(TStream& stream, TDynImageDataArray& images,
+                TImageFormatId wanted = TImageFormatId::Unknown);
   // Writes one image at the stream's position.
   bool WriteJpeg(TStream& stream, const TImageData& image);
   static bool TestJpegContent(TStream& stream);

@@ -238,7 +238,8 @@ bool ImageStretchRect(const TImageData& src, int32_t srcX, int32_t srcY, int32_t
   return true;
 }
 
-bool ImageResize(TImageData& image, int32_t newWidth, int32_t newHeight, TResizeFilter filter) {
+bool ImageResizeTo(const TImageData& image, int32_t newWidth, int32_t newHeight,
+                   TResizeFilter filter, TImageData& result) {
   if (!ImageIsValid(image) || (newWidth == image.Width && newHeight == image.Height)) return false;
   // A filter the engine lacks would leave the new image blank; keep the old one instead.
   if (!GetFormatDescriptor(image.Format)->IsIndexed && !IsResizeFilter(filter)) return false;
@@ -254,11 +255,18 @@ bool ImageResize(TImageData& image, int32_t newWidth, int32_t newHeight, TResize
                   size_t(GetFormatDescriptor(image.Format)->PaletteSize) * sizeof(TPixel32));
     ImageStretchRect(image, 0, 0, image.Width, image.Height, resized, 0, 0, newWidth, newHeight,
                      filter);
-    if (image.palette()) resized.Palette = std::move(image.Palette);
-    image = std::move(resized);
+    result = std::move(resized);
   } catch (const std::exception&) {
     RaiseImaging("Error while resizing image.  " + ImageDescribe(image));
   }
+  return true;
+}
+
+bool ImageResize(TImageData& image, int32_t newWidth, int32_t newHeight, TResizeFilter filter) {
+  TImageData resized;
+  if (!ImageResizeTo(image, newWidth, newHeight, filter, resized)) return false;
+  if (image.palette()) resized.Palette = std::move(image.Palette);
+  image = std::move(resized);
   return true;
 }
 

@@ -44,6 +44,10 @@ TMappingTable BuildMappingTable(int32_t srcLow, int32_t srcHigh, int32_t dstSpan
 // False, with nothing changed, for an invalid image, for the current size, and for an
 // unknown filter on a format that would use it. A size below 1 x 1 raises EImagingError.
 bool ImageResize(TImageData& image, int32_t newWidth, int32_t newHeight, TResizeFilter filter);
+// The same resampling from a source that is only read; the new image goes to result. False,
+// with result untouched, where ImageResize returns false.
+bool ImageResizeTo(const TImageData& image, int32_t newWidth, int32_t newHeight,
+                   TResizeFilter filter, TImageData& result);
 
 // Resamples a rectangle of src into a rectangle of dst, which keeps its format. Both
 // rectangles are clipped to their images keeping the mapping of the visible part; equal

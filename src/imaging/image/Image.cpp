@@ -68,6 +68,10 @@ std::unique_ptr<uint8_t[]> AllocBits(size_t bytes) {
   return std::make_unique<uint8_t[]>(bytes);  // value-initialised: zero-filled
 }
 
+std::unique_ptr<uint8_t[]> AllocBitsForOverwrite(size_t bytes) {
+  return std::make_unique_for_overwrite<uint8_t[]>(bytes);
+}
+
 std::unique_ptr<TPixel32[]> AllocPalette(size_t entries) {
   return std::make_unique<TPixel32[]>(entries);
 }
@@ -78,7 +82,10 @@ void ImageInit(TImageData& image) {
   image = TImageData();
 }
 
-bool ImageCreate(int32_t width, int32_t height, TImageFormatId format, TImageData& image) {
+namespace {
+
+bool CreateImage(int32_t width, int32_t height, TImageFormatId format, TImageData& image,
+                 bool zeroFill) {
   const TImageFormatId resolved = ResolveFormat(format);
   try {
     const TFormatDescriptor* d = GetFormatDescriptor(resolved);
@@ -98,7 +105,7 @@ bool ImageCreate(int32_t width, int32_t height, TImageFormatId format, TImageDat
     created.Height = height;
     created.Format = resolved;
     created.Size = int32_t(size);
-    created.Bits = AllocBits(size_t(size));
+    created.Bits = zeroFill ? AllocBits(size_t(size)) : AllocBitsForOverwrite(size_t(size));
     if (d->PaletteSize > 0) created.Palette = AllocPalette(size_t(d->PaletteSize));
     image = std::move(created);
   } catch (const std::exception&) {
@@ -108,6 +115,17 @@ bool ImageCreate(int32_t width, int32_t height, TImageFormatId format, TImageDat
                    width, height, FormatName(resolved).c_str()));
   }
   return ImageIsValid(image);
+}
+
+}  // namespace
+
+bool ImageCreate(int32_t width, int32_t height, TImageFormatId format, TImageData& image) {
+  return CreateImage(width, height, format, image, true);
+}
+
+bool ImageCreateForOverwrite(int32_t width, int32_t height, TImageFormatId format,
+                             TImageData& image) {
+  return CreateImage(width, height, format, image, false);
 }
 
 bool ImageIsValid(const TImageData& image) {

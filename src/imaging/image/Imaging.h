@@ -17,6 +17,9 @@ void ImageInit(TImageData& image);
 // Frees what the image holds and creates a zero-filled image (with a zeroed palette for
 // indexed formats). False, with the record zeroed, when the byte size is 0.
 bool ImageCreate(int32_t width, int32_t height, TImageFormatId format, TImageData& image);
+// As ImageCreate, but the pixel bytes are left unset, for callers that write every one.
+bool ImageCreateForOverwrite(int32_t width, int32_t height, TImageFormatId format,
+                             TImageData& image);
 bool ImageIsValid(const TImageData& image);
 void ImageFree(TImageData& image);
 void ImageArrayFree(TDynImageDataArray& images);

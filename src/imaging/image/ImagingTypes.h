@@ -117,8 +117,10 @@ struct TImageData {
 
 using TDynImageDataArray = std::vector<TImageData>;
 
-// Allocates a zero-filled buffer; the engine's only way to get pixel memory.
+// Allocates a zero-filled buffer; with AllocBitsForOverwrite, whose bytes are unset, the
+// engine's only ways to get pixel memory.
 std::unique_ptr<uint8_t[]> AllocBits(size_t bytes);
+std::unique_ptr<uint8_t[]> AllocBitsForOverwrite(size_t bytes);
 std::unique_ptr<TPixel32[]> AllocPalette(size_t entries);
 
 }  // namespace pixolan::imaging

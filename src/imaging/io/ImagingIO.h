@@ -155,10 +155,13 @@ class TIOHandle {
  public:
   // A moved-from handle behaves as a closed one.
   TIOHandle(TIOHandle&& other) noexcept
-      : owned_(std::move(other.owned_)), stream_(std::exchange(other.stream_, nullptr)) {}
+      : owned_(std::move(other.owned_)),
+        stream_(std::exchange(other.stream_, nullptr)),
+        wantedFormat_(other.wantedFormat_) {}
   TIOHandle& operator=(TIOHandle&& other) noexcept {
     owned_ = std::move(other.owned_);
     stream_ = std::exchange(other.stream_, nullptr);
+    wantedFormat_ = other.wantedFormat_;
     return *this;
   }
   ~TIOHandle() = default;
@@ -178,6 +181,12 @@ class TIOHandle {
   // the helpers of TStream. Raises on a closed handle.
   TStream& Stream();
 
+  // The pixel format the caller will convert loaded images to. A handler may decode
+  // straight into it when that gives the same pixels as its own format plus the
+  // conversion; Unknown (the default) asks for the handler's own format.
+  TImageFormatId WantedFormat() const { return wantedFormat_; }
+  void SetWantedFormat(TImageFormatId format) { wantedFormat_ = format; }
+
  private:
   friend struct TFileIO;
   friend struct TStreamIO;
@@ -187,6 +196,7 @@ class TIOHandle {
 
   std::unique_ptr<TStream> owned_;
   TStream* stream_ = nullptr;
+  TImageFormatId wantedFormat_ = TImageFormatId::Unknown;
 };
 
 // The three input/output tables. Each opens handles on one kind of source or target.

@@ -183,19 +183,25 @@ TImageFileFormat* DetectStreamFormat(TStream& stream) {
 }
 
 bool ImageLoadFile(const std::string& fileName, TImageData& image) {
+  return ImageLoadFileAs(fileName, TImageFormatId::Unknown, image);
+}
+
+bool ImageLoadFileAs(const std::string& fileName, TImageFormatId format, TImageData& image) {
   std::optional<TIOHandle> handle;
-  TImageFileFormat* format = nullptr;
+  TImageFileFormat* handler = nullptr;
   try {
     handle.emplace(TFileIO::OpenRead(fileName));
-    format = Detect(*handle, fileName, true);
+    handler = Detect(*handle, fileName, true);
   } catch (const std::exception&) {
     // As detection: a file that cannot be opened or probed has no format.
     return false;
   }
-  if (!format) return false;
+  if (!handler) return false;
   ImageFree(image);
+  handle->SetWantedFormat(format);
   TDynImageDataArray images;
-  return TakeFirst(format->LoadFile(*handle, fileName, images, true), images, image);
+  if (!TakeFirst(handler->LoadFile(*handle, fileName, images, true), images, image)) return false;
+  return format == TImageFormatId::Unknown || ImageConvert(image, format);
 }
 
 bool ImageLoadStream(TStream& stream, TImageData& image) {

@@ -68,6 +68,9 @@ TImageFileFormat* DetectStreamFormat(TStream& stream);
 // untouched, when no handler recognises it (or it cannot be opened); loading failures
 // raise EImagingError "Error while loading images from file ...".
 bool ImageLoadFile(const std::string& fileName, TImageData& image);
+// As ImageLoadFile, converted to `format` (which must be a format ImageConvert makes); the
+// handler may decode straight into it. False also when the conversion fails.
+bool ImageLoadFileAs(const std::string& fileName, TImageFormatId format, TImageData& image);
 // As ImageLoadFile from the stream's position; raises when the stream has no data left.
 bool ImageLoadStream(TStream& stream, TImageData& image);
 // Saves one image into the stream with the handler found by extension; false without one.

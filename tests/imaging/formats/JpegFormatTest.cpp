@@ -432,6 +432,87 @@ TEST(JpegRead, CmykInkFollowsTheAdobeMarker) {
   }
 }
 
+// Decoding a colour file straight into A8R8G8B8 must give exactly the pixels of the
+// R8G8B8 decode converted afterwards: on random pictures of odd sizes (baseline and
+// progressive, several qualities and chroma layouts) and on every JPEG of the test data.
+TEST(JpegRead, DecodingIntoFourBytesEqualsDecodingAndConverting) {
+  const auto expectSame = [](const std::string& file) {
+    SCOPED_TRACE(file);
+    TImageData viaConvert, direct;
+    std::string convertError, directError;
+    bool convertLoaded = false, directLoaded = false;
+    try {
+      convertLoaded = ImageLoadFile(file, viaConvert) && ImageConvert(viaConvert, F::A8R8G8B8);
+    } catch (const std::exception& e) {
+      convertError = e.what();
+    }
+    try {
+      directLoaded = ImageLoadFileAs(file, F::A8R8G8B8, direct);
+    } catch (const std::exception& e) {
+      directError = e.what();
+    }
+    ASSERT_EQ(directLoaded, convertLoaded);
+    EXPECT_EQ(directError, convertError);
+    if (!convertLoaded) return;
+    ASSERT_EQ(direct.Format, F::A8R8G8B8);
+    ASSERT_EQ(direct.Width, viaConvert.Width);
+    ASSERT_EQ(direct.Height, viaConvert.Height);
+    ASSERT_EQ(direct.Size, viaConvert.Size);
+    EXPECT_EQ(std::memcmp(direct.bits(), viaConvert.bits(), size_t(direct.Size)), 0);
+  };
+
+  TTempFolder dir;
+  std::mt19937 rng(20261210);
+  for (int i = 0; i < 24; ++i) {
+    const int width = 1 + int(rng() % 97), height = 1 + int(rng() % 61);
+    TBytes samples(size_t(width) * size_t(height) * 3);
+    // Smooth ramps with noise: both flat and busy blocks.
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        for (int c = 0; c < 3; ++c)
+          samples[(size_t(y) * size_t(width) + size_t(x)) * 3 + size_t(c)] =
+              uint8_t((x * (c + 1) * 7 + y * 5 + int(rng() % 64)) & 0xFF);
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 40 + int(rng() % 61), TRUE);
+    // 4:4:4, 4:2:2, 4:2:0 and 4:4:0.
+    const int layout = i % 4;
+    info.comp_info[0].h_samp_factor = layout == 1 || layout == 2 ? 2 : 1;
+    info.comp_info[0].v_samp_factor = layout == 2 || layout == 3 ? 2 : 1;
+    if (i % 3 == 0) jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+      JSAMPROW row = samples.data() + size_t(info.next_scanline) * size_t(width) * 3;
+      jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    const TBytes jpeg(buffer, buffer + size);
+    jpeg_destroy_compress(&info);
+    free(buffer);
+    const std::string file = dir.File("random" + std::to_string(i) + ".jpg");
+    WriteFileBytes(file, jpeg);
+    expectSame(file);
+  }
+
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(PIXOLAN_TESTDATA_DIR)) {
+    if (!entry.is_regular_file() || !Jpeg().MatchesFileName(entry.path().string())) continue;
+    expectSame(entry.path().string());
+    ++files;
+  }
+  EXPECT_GT(files, 374u);
+}
+
 TEST(JpegRead, ColourSpaceWithoutPixelFormatIsNotLoaded) {
   const TBytes samples(8 * 8 * 2, 100);
   const TBytes jpeg = EncodeWithLibrary(8, 8, 2, JCS_UNKNOWN, false, samples);

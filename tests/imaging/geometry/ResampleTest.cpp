@@ -231,6 +231,42 @@ TEST(ImageResize, ConstantImagesStayConstant) {
   }
 }
 
+// Resizing from a source that is only read gives the bytes (and palette) of the in-place
+// resize, leaves the source as it was, and refuses what the in-place resize refuses.
+TEST(ImageResize, ResizingIntoAnotherImageEqualsResizingInPlace) {
+  const F formats[] = {F::Gray8, F::R8G8B8, F::A8R8G8B8, F::A16R16G16B16, F::Index8};
+  const int32_t sizes[][4] = {{37, 23, 11, 7}, {11, 7, 37, 23}, {64, 48, 17, 31}};
+  uint32_t seed = 1;
+  for (F format : formats)
+    for (const auto& s : sizes)
+      for (R filter : {R::Nearest, R::Bilinear, R::Bicubic}) {
+        SCOPED_TRACE(FormatName(format) + " " + std::to_string(s[0]) + "x" + std::to_string(s[1]) +
+                     " filter " + std::to_string(int(filter)));
+        TImageData source =
+            MakeImage(s[0], s[1], F::A8R8G8B8, RandomBytes(size_t(s[0] * s[1] * 4), ++seed));
+        ASSERT_TRUE(ImageConvert(source, format));
+        const Bytes before = BytesOf(source);
+        TImageData inPlace;
+        ASSERT_TRUE(ImageClone(source, inPlace));
+        ASSERT_TRUE(ImageResize(inPlace, s[2], s[3], filter));
+        TImageData into;
+        ASSERT_TRUE(ImageResizeTo(source, s[2], s[3], filter, into));
+        EXPECT_EQ(BytesOf(source), before);
+        EXPECT_EQ(into.Format, inPlace.Format);
+        EXPECT_EQ(into.Width, inPlace.Width);
+        EXPECT_EQ(BytesOf(into), BytesOf(inPlace));
+        ASSERT_EQ(into.palette() == nullptr, inPlace.palette() == nullptr);
+        if (into.palette()) {
+          EXPECT_EQ(std::memcmp(into.palette(), inPlace.palette(),
+                                size_t(GetFormatDescriptor(format)->PaletteSize) * 4),
+                    0);
+        }
+        TImageData untouched;
+        EXPECT_FALSE(ImageResizeTo(source, s[0], s[1], filter, untouched));
+        EXPECT_FALSE(ImageIsValid(untouched));
+      }
+}
+
 TEST(ImageResize, BilinearEnlargementKeepsTheCorners) {
   TImageData image = MakeImage(2, 2, F::Gray8, {10, 200, 90, 30});
   ASSERT_TRUE(ImageResize(image, 8, 8, R::Bilinear));
