@@ -3,19 +3,14 @@
 #include <map>
 
 #include "lang/Language.h"
+#include "support/Environment.h"
 #include "support/Files.h"
 #include "support/TempFolder.h"
 
 namespace pixolan::lang {
 namespace {
 
-TEnvironment EnvironmentOf(std::map<std::string, std::string> variables) {
-  return [variables](std::string_view name) -> std::optional<std::string> {
-    const auto found = variables.find(std::string(name));
-    if (found == variables.end()) return std::nullopt;
-    return found->second;
-  };
-}
+using test::EnvironmentOf;
 
 TEST(Language, CodesNameTheTwoLanguages) {
   EXPECT_EQ(LanguageFromCode("de"), TLanguage::De);

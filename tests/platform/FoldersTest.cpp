@@ -4,17 +4,12 @@
 #include <stdexcept>
 
 #include "platform/Folders.h"
+#include "support/Environment.h"
 
 namespace pixolan::platform {
 namespace {
 
-TEnvironment EnvironmentOf(std::map<std::string, std::string> variables) {
-  return [variables](std::string_view name) -> std::optional<std::string> {
-    const auto found = variables.find(std::string(name));
-    if (found == variables.end()) return std::nullopt;
-    return found->second;
-  };
-}
+using test::EnvironmentOf;
 
 TEST(ConfigurationFolder, PixolanHomeThenXdgThenHome) {
   const struct {
