@@ -47,6 +47,15 @@ TEST(TextRasterizerTest, FaceNamesResolveThroughFontconfigSubstitution) {
   }
 }
 
+// A face nobody has installed is not an error: fontconfig's substitute draws the text.
+TEST(TextRasterizerTest, AMissingFaceFallsBackToWhatFontconfigChooses) {
+  const TTextRasterizer rasterizer(Font("No Such Face Anywhere 4711"));
+  EXPECT_FALSE(rasterizer.Family().empty());
+  EXPECT_NE(rasterizer.Family(), "No Such Face Anywhere 4711");
+  EXPECT_GT(rasterizer.TextWidth("Wg"), 0);
+  EXPECT_GT(rasterizer.TextHeight(), 0);
+}
+
 TEST(TextRasterizerTest, PointsBecomeNegativeHeightsAt96Dpi) {
   const std::pair<int32_t, int32_t> cases[] = {
       {16, -21}, {12, -16}, {9, -12}, {10, -13}, {72, -96}};
