@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "core/ImageFiles.h"
@@ -90,6 +91,12 @@ class TRun {
       if (!format || !format->CanWrite)
         return finish(TFileOutcome::Failed,
                       "No image format saves files named like \"" + target + "\".");
+      // Two sources of one run named alike (a/x.bmp and b/x.jpg into one folder): the later
+      // must not replace the earlier's result, whatever the overwrite answers say.
+      const std::string key = fs::path(target).lexically_normal().string();
+      if (saved_.contains(key))
+        return finish(TFileOutcome::Failed,
+                      "An earlier file of this run was already saved under this name.");
       bool replace = false;
       if (Exists(target)) {
         const TOverwriteAnswer answer = overwriteAll_ ? TOverwriteAnswer::Yes
@@ -117,6 +124,7 @@ class TRun {
       } catch (const imaging::EFileExistsError&) {
         return finish(TFileOutcome::Skipped, "The file already exists.");
       }
+      saved_.insert(key);
       if (settings_.Conversion.DeleteOriginal && !SameFile(source, target)) {
         std::error_code ec;
         if (!fs::remove(source, ec) || ec)
@@ -138,6 +146,7 @@ class TRun {
   TBatchResult result_;
   bool overwriteAll_ = false;
   bool skipAll_ = false;
+  std::set<std::string> saved_;  // the results this run wrote, normalised
 };
 
 }  // namespace

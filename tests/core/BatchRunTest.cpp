@@ -222,6 +222,23 @@ TEST_F(BatchRunTest, SourcesThatAreNoImageFilesSayWhy) {
   EXPECT_TRUE(fs::is_fifo(In("pipe.bmp")));
 }
 
+TEST_F(BatchRunTest, ALaterSourceNeverReplacesAnEarlierResultOfTheRun) {
+  // one.bmp and one.tga both become nested/one.bmp; even "yes for all" keeps the first.
+  ASSERT_TRUE(SaveResultImage(In("one.tga"), source_));
+  TRecordingFrontEnd frontEnd;
+  frontEnd.answers = {TOverwriteAnswer::YesForAll};
+  const TBatchResult result = Run({In("one.bmp"), In("one.tga"), In("two.tga")}, frontEnd);
+  ASSERT_EQ(frontEnd.events.size(), 3u);
+  EXPECT_EQ(frontEnd.events[0].outcome, TFileOutcome::Converted);
+  EXPECT_EQ(frontEnd.events[1].outcome, TFileOutcome::Failed);
+  EXPECT_EQ(frontEnd.events[1].target, Out("one.bmp"));
+  EXPECT_EQ(frontEnd.events[1].message,
+            "An earlier file of this run was already saved under this name.");
+  EXPECT_EQ(frontEnd.events[2].outcome, TFileOutcome::Converted);
+  EXPECT_TRUE(frontEnd.asked.empty());
+  EXPECT_EQ(result.Converted, 2u);
+}
+
 TEST_F(BatchRunTest, CancelStopsBeforeTheNextFile) {
   TRecordingFrontEnd frontEnd;
   frontEnd.cancelAfter = 1;
