@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "NetworkGraphicsFuzz.h"
 #include "imaging/formats/NetworkGraphicsFormat.h"
@@ -17,9 +18,7 @@ namespace {
 
 using namespace pixolan::imaging;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using pixolan::fuzz::Check;
 
 }  // namespace
 
@@ -30,13 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool onlyFirst = knob & 1;
   const bool lossy = (knob & 2) != 0;
 
-  TMemoryBlockStream stream(data, int64_t(size));
-  TDynImageDataArray images;
-  try {
-    if (!mng->LoadStream(stream, images, onlyFirst)) std::abort();  // refusals raise
-  } catch (const EImagingError&) {
-    return 0;
-  }
+  std::optional<TDynImageDataArray> decoded = pixolan::fuzz::Decode(*mng, data, size, onlyFirst);
+  if (!decoded) return 0;
+  const TDynImageDataArray& images = *decoded;
   Check(!images.empty() && (!onlyFirst || images.size() == 1));
   for (const TImageData& image : images) Check(ImageIsValid(image));
 

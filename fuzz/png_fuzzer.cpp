@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "NetworkGraphicsFuzz.h"
 #include "imaging/formats/NetworkGraphicsFormat.h"
@@ -16,9 +17,7 @@ namespace {
 
 using namespace pixolan::imaging;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using pixolan::fuzz::Check;
 
 }  // namespace
 
@@ -27,13 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (pixolan::fuzz::ClaimsTooManyPixels(data, size)) return 0;
   const uint8_t knob = size > 0 ? data[size - 1] : 0;
 
-  TMemoryBlockStream stream(data, int64_t(size));
-  TDynImageDataArray images;
-  try {
-    if (!png->LoadStream(stream, images, true)) std::abort();  // refusals raise
-  } catch (const EImagingError&) {
-    return 0;
-  }
+  std::optional<TDynImageDataArray> decoded = pixolan::fuzz::Decode(*png, data, size, true);
+  if (!decoded) return 0;
+  const TDynImageDataArray& images = *decoded;
   Check(images.size() == 1 && ImageIsValid(images[0]));
   const TImageData& image = images[0];
 
