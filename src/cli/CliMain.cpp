@@ -107,11 +107,6 @@ class TConsoleFrontEnd final : public core::TBatchFrontEnd {
   size_t messages_ = 0;
 };
 
-// The mask part of an out_format item: "*.png - Portable Network Graphics" gives "*.png".
-std::string_view MaskOf(std::string_view item) {
-  return item.substr(0, item.find(" - "));
-}
-
 // The out_format item for an extension: the first item (the source's own format) for
 // "keep", else the item whose mask is "*.EXT", in the store's language.
 std::string OutputFormatItem(const config::SettingsStore& store, const std::string& extension) {
@@ -121,7 +116,7 @@ std::string OutputFormatItem(const config::SettingsStore& store, const std::stri
   std::string valid = "keep";
   for (const std::string& item : items) {
     if (core::IsKeepText(item)) continue;
-    const std::string_view mask = MaskOf(item);
+    const std::string_view mask = core::FormatEntryMask(item);
     if (platform::EqualsIgnoreAsciiCase(mask, "*." + extension)) return item;
     valid.append(", ").append(mask.substr(2));
   }
@@ -195,7 +190,7 @@ int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, s
   }
   const std::string& format = settings.Conversion.Format;
   if (!settings.Conversion.OverwriteOriginal && !core::IsKeepText(format)) {
-    const std::string mask(MaskOf(format));
+    const std::string mask(core::FormatEntryMask(format));
     const imaging::TImageFileFormat* handler = imaging::FindFileFormatByFileName(mask);
     if (!handler || !handler->CanWrite) {
       PrintUsageError(err,

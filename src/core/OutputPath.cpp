@@ -63,13 +63,16 @@ std::string PaddedNumber(size_t number, size_t count) {
   return digits;
 }
 
-// The format entry's mask before " - " without "*": "*.png - Portable ..." gives ".png".
+// The format entry's mask without "*": "*.png - Portable ..." gives ".png".
 std::string FormatExtension(std::string_view entry) {
-  const size_t dash = entry.find(" - ");
-  return ReplaceAll(entry.substr(0, dash), "*", "");
+  return ReplaceAll(FormatEntryMask(entry), "*", "");
 }
 
 }  // namespace
+
+std::string_view FormatEntryMask(std::string_view entry) {
+  return entry.substr(0, entry.find(" - "));
+}
 
 bool IsKeepText(std::string_view text) {
   return text == kKeepDe || text == kKeepEn;

@@ -51,6 +51,10 @@ std::string ResolveOutputPath(const ConversionSettings& settings, const std::str
 // not examined.
 bool IsValidFolderPath(std::string_view pattern);
 
+// The mask of an output format entry, the text before " - ": "*.png - Portable Network
+// Graphics" gives "*.png". Only that part matters to the run.
+std::string_view FormatEntryMask(std::string_view entry);
+
 // The folder part of an output path, ending in "/".
 std::string FolderOf(const std::string& path);
 
