@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <filesystem>
 #include <sstream>
 
@@ -86,7 +87,7 @@ std::vector<std::string> ProfileGroupsOf(std::string_view value) {
   return boxes;
 }
 
-const std::array<TCliOption, 18> kOptions = {{
+const std::array<TCliOption, 19> kOptions = {{
     {'c', "config", "FILE", "load a configuration or profile (repeatable, in order)",
      [](TCliArguments& a, std::string_view v) {
        if (v.empty()) throw TUsageError("the configuration file name must not be empty");
@@ -143,11 +144,22 @@ const std::array<TCliOption, 18> kOptions = {{
      [](TCliArguments& a, std::string_view v) { a.OutputFormat = OutputExtensionOf(v); }},
     {'\0', "overwrite-original", "", "write each result over its source (out_overwrite)",
      [](TCliArguments& a, std::string_view) { a.OverwriteOriginal = true; }},
-    {'\0', "existing", "overwrite|skip", "what to do when a result already exists (skip)",
+    {'\0', "existing", "ask|overwrite|skip",
+     "when a result already exists: ask (on a terminal, else skip), overwrite or skip",
      [](TCliArguments& a, std::string_view v) {
-       if (v != "overwrite" && v != "skip")
-         throw TUsageError("--existing takes 'overwrite' or 'skip', not '" + std::string(v) + "'");
+       if (v != "ask" && v != "overwrite" && v != "skip")
+         throw TUsageError("--existing takes 'ask', 'overwrite' or 'skip', not '" + std::string(v) +
+                           "'");
        a.Existing = v;
+     }},
+    {'j', "jobs", "N",
+     "convert N files at once (default: one per core); output and questions keep list order",
+     [](TCliArguments& a, std::string_view v) {
+       size_t jobs = 0;
+       const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), jobs);
+       if (error != std::errc() || end != v.data() + v.size() || jobs < 1 || jobs > 256)
+         throw TUsageError("--jobs takes a number from 1 to 256, not '" + std::string(v) + "'");
+       a.Jobs = jobs;
      }},
     {'q', "quiet", "", "print only failures",
      [](TCliArguments& a, std::string_view) { a.Quiet = true; }},

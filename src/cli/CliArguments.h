@@ -27,8 +27,11 @@ struct TCliArguments {
   std::optional<std::string> OutputFormat;
   // --overwrite-original.
   bool OverwriteOriginal = false;
-  // --existing: what to do with results that already exist ("skip" unless told).
-  std::string Existing = "skip";
+  // --existing: what to do with results that already exist: "ask" (on a terminal; skip
+  // without one), "overwrite" or "skip".
+  std::string Existing = "ask";
+  // -j/--jobs: files converted at once; unset: one per core.
+  std::optional<size_t> Jobs;
   // Image files to convert.
   std::vector<std::string> Paths;
   // -c/--config files and PATHs ending in ".pxc", in command-line order.

@@ -6,9 +6,11 @@
 #include <limits>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "cli/CliArguments.h"
+#include "cli/Console.h"
 #include "config/ConfigIniFile.h"
 #include "config/ConfigurationFile.h"
 #include "config/Defaults.h"
@@ -44,68 +46,6 @@ void PrintUsageError(std::ostream& err, const std::string& message) {
   err << kProgram << ": " << message << "\n"
       << "Try '" << kProgram << " --help' for more information.\n";
 }
-
-// Catalogue messages on one line each, title first. Paths are never shortened: on a
-// console the whole path is what tells the user (or a script) which file is meant.
-class TConsoleMessages final : public lang::TMessageFrontEnd {
- public:
-  explicit TConsoleMessages(std::ostream& err) : err_(err) {}
-  int TextWidth(std::string_view text) const override { return lang::CharacterWidth(text); }
-  int ArgumentWidth() const override { return std::numeric_limits<int>::max(); }
-  bool ShowMessage(const lang::TMessage& message) override {
-    err_ << message.Title << ":";
-    for (const std::string& line : message.Lines)
-      if (!line.empty()) err_ << " " << line;
-    err_ << "\n";
-    return false;
-  }
-
- private:
-  std::ostream& err_;
-};
-
-// Tells the user about each file of a run (failures and skips on err, every file with -v)
-// and answers the overwrite question with the --existing policy.
-class TConsoleFrontEnd final : public core::TBatchFrontEnd {
- public:
-  TConsoleFrontEnd(std::ostream& out, std::ostream& err, bool quiet, bool verbose, bool overwrite)
-      : out_(out), err_(err), quiet_(quiet), verbose_(verbose), overwrite_(overwrite) {}
-
-  void FileStarted(size_t, size_t, const std::string&) override {}
-
-  void FileFinished(size_t, const std::string& source, const std::string& target,
-                    core::TFileOutcome outcome, const std::string& message) override {
-    switch (outcome) {
-      case core::TFileOutcome::Converted:
-        if (verbose_) out_ << source << " -> " << target << "\n";
-        break;
-      case core::TFileOutcome::Skipped:
-        if (!quiet_) err_ << kProgram << ": " << target << ": skipped: " << message << "\n";
-        break;
-      case core::TFileOutcome::Failed:
-        err_ << kProgram << ": " << source << ": " << message << "\n";
-        break;
-    }
-  }
-
-  // From the catalogue, in the run's language, like every other message of the program.
-  void ShowMessage(const std::string& key, const std::string& argument) override {
-    TConsoleMessages messages(err_);
-    lang::meldungzeigen(messages, key, argument);
-    ++messages_;
-  }
-  size_t Messages() const { return messages_; }
-
-  core::TOverwriteAnswer AskOverwrite(const std::string&) override {
-    return overwrite_ ? core::TOverwriteAnswer::YesForAll : core::TOverwriteAnswer::NoForAll;
-  }
-
- private:
-  std::ostream& out_;
-  std::ostream& err_;
-  bool quiet_, verbose_, overwrite_;
-  size_t messages_ = 0;
-};
 
 // The out_format item for an extension: the first item (the source's own format) for
 // "keep", else the item whose mask is "*.EXT", in the store's language.
@@ -174,7 +114,7 @@ void PrintSettings(const config::SettingsStore& store, std::ostream& out) {
 
 // Runs the batch with the store's snapshot; the settings are checked before the first file.
 int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, std::ostream& out,
-                 std::ostream& err) {
+                 std::ostream& err, const TConsole& console) {
   core::TRunSettings settings;
   try {
     settings = config::TakeRunSettings(store);
@@ -198,19 +138,29 @@ int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, s
       return kExitUsage;
     }
   }
-  TConsoleFrontEnd frontEnd(out, err, arguments.Quiet, arguments.Verbose,
-                            arguments.Existing == "overwrite");
+  const TExistingPolicy existing = arguments.Existing == "overwrite" ? TExistingPolicy::Overwrite
+                                   : arguments.Existing == "skip"    ? TExistingPolicy::Skip
+                                                                     : TExistingPolicy::Ask;
+  TConsoleFrontEnd frontEnd(out, err, console, arguments.Quiet, arguments.Verbose, existing);
   // The run works on full paths, as the input list holds them: the source's folder is
   // where "<keep>" and "%folder%" put the results.
   std::vector<std::string> sources;
   for (const std::string& path : arguments.Paths)
     sources.push_back(std::filesystem::absolute(path).lexically_normal().string());
-  const core::TBatchResult result = core::RunBatch(settings, sources, frontEnd);
+  const size_t jobs =
+      arguments.Jobs ? *arguments.Jobs : std::max(1u, std::thread::hardware_concurrency());
+  const core::TBatchResult result = core::RunBatch(settings, sources, frontEnd, jobs);
+  frontEnd.ClearProgress();
+  if (const int signal = console.Interrupted ? console.Interrupted() : 0; signal != 0) {
+    err << kProgram << ": interrupted; " << result.Converted << " converted before the stop\n";
+    return 128 + signal;
+  }
   if (!arguments.Quiet)
     out << result.Converted << " converted, " << result.Skipped << " skipped, " << result.Failed
         << " failed\n";
-  // A file saved unchanged after a failed action still counts against the run.
-  return result.Failed > 0 || frontEnd.Messages() > 0 ? kExitFailed : kExitOk;
+  // A file saved unchanged after a failed action still counts against the run, and so do
+  // the files a cancel answer left unconverted.
+  return result.Failed > 0 || result.Cancelled || frontEnd.Messages() > 0 ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -263,7 +213,8 @@ void PrintFormatList(std::ostream& out, std::span<imaging::TImageFileFormat* con
         format->CanWrite ? "yes" : "no");
 }
 
-int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+           const TConsole& console) {
   try {
     TCliArguments arguments;
     try {
@@ -307,7 +258,7 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
         PrintUsageError(err, "no paths given");
         return kExitUsage;
       }
-      return ConvertFiles(arguments, store, out, err);
+      return ConvertFiles(arguments, store, out, err, console);
     }
     if (arguments.Version) out << kProgram << " " << PIXOLAN_VERSION << "\n";
     if (arguments.ListFormats) {
@@ -326,10 +277,10 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
   }
 }
 
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, const TConsole& console) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  return RunCli(args, out, err);
+  return RunCli(args, out, err, console);
 }
 
 }  // namespace pixolan::cli

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <sstream>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "config/ConfigurationFile.h"
 #include "config/JobSettings.h"
 #include "config/SettingsStore.h"
+#include "core/ImageFiles.h"
 #include "imaging/image/Imaging.h"
 #include "imaging/io/Registry.h"
 #include "support/Files.h"
@@ -34,10 +37,10 @@ void IsolateFromTheUser() {
   static const test::TScopedEnvironment locale("LC_ALL", "C.UTF-8");
 }
 
-TRun RunWith(std::vector<std::string> args) {
+TRun RunWith(std::vector<std::string> args, const TConsole& console = {}) {
   IsolateFromTheUser();
   std::ostringstream out, err;
-  const int status = RunCli(args, out, err);
+  const int status = RunCli(args, out, err, console);
   return {status, out.str(), err.str()};
 }
 
@@ -119,7 +122,9 @@ TEST(Cli, BadUsageExitsWithTwo) {
       {{"-f", "a/b", "photo.png"},
        "pixolan-cli: 'a/b' is not an output format (e.g. png, .jpg, keep)\n"},
       {{"--existing", "maybe", "photo.png"},
-       "pixolan-cli: --existing takes 'overwrite' or 'skip', not 'maybe'\n"},
+       "pixolan-cli: --existing takes 'ask', 'overwrite' or 'skip', not 'maybe'\n"},
+      {{"--jobs", "0", "photo.png"}, "pixolan-cli: --jobs takes a number from 1 to 256, not '0'\n"},
+      {{"-j2x", "photo.png"}, "pixolan-cli: --jobs takes a number from 1 to 256, not '2x'\n"},
       {{"-o"}, "pixolan-cli: option '-o' needs a value PATTERN\n"},
   };
   for (const auto& c : cases) {
@@ -710,6 +715,167 @@ TEST_F(CliFiles, SaveProfileWritesTheChosenGroups) {
     EXPECT_EQ(run.err, c.message + "Try 'pixolan-cli --help' for more information.\n");
   }
   EXPECT_EQ(RunWith({"--save-profile", "blur", folder_.Path().string()}).status, kExitFailed);
+}
+
+// Sources for runs on the console: a GIF, a BMP and a broken file, and a folder for results.
+class CliConsole : public testing::Test {
+ protected:
+  void SetUp() override {
+    gif_ = std::string(PIXOLAN_TESTDATA_DIR) + "/gif/peterdn/animated_loop.gif";
+    imaging::TImageData image;
+    imaging::ImageCreate(7, 5, imaging::TImageFormatId::A8R8G8B8, image);
+    for (int i = 0; i < image.Size; ++i) image.bits()[i] = uint8_t(i * 7);
+    ASSERT_TRUE(core::SaveResultImage(folder_.File("small.bmp"), image));
+    test::WriteFileText(folder_.File("broken.bmp"), "BM not really");
+  }
+  std::string Out(const std::string& name = "") const {
+    return name.empty() ? folder_.File("out") : folder_.File("out/" + name);
+  }
+
+  test::TTempFolder folder_;
+  std::string gif_;
+};
+
+TEST_F(CliConsole, ExistingResultsAreAskedAboutOnATerminalAndSkippedWithoutOne) {
+  namespace fs = std::filesystem;
+  const std::vector<std::string> args = {"-o",  Out(), "-n", "%name%", "-f",
+                                         "tga", "-j",  "2",  gif_,     folder_.File("small.bmp")};
+  const struct {
+    const char* name;
+    bool canAsk;
+    std::vector<std::optional<std::string>> typed;
+    size_t questions;
+    bool replaced;
+    int status;
+  } cases[] = {
+      {"no terminal", false, {}, 0, false, kExitOk},
+      {"an unknown answer, then yes for all", true, {"maybe", " ja für ALLE "}, 1, true, kExitOk},
+      {"a number per file", true, {"1", "3"}, 2, true, kExitOk},
+      {"the end of input", true, {std::nullopt}, 1, false, kExitFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::create_directories(Out());
+    for (const char* name : {"animated_loop.tga", "small.tga"})
+      test::WriteFileText(Out(name), "old");
+    std::deque<std::optional<std::string>> typed(c.typed.begin(), c.typed.end());
+    TConsole console;
+    console.CanAsk = c.canAsk;
+    console.ReadLine = [&typed]() -> std::optional<std::string> {
+      if (typed.empty()) return std::nullopt;
+      std::optional<std::string> line = typed.front();
+      typed.pop_front();
+      return line;
+    };
+    const TRun run = RunWith(args, console);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    size_t questions = 0;
+    for (size_t at = 0; (at = run.err.find("File already exists: ", at)) != std::string::npos; ++at)
+      ++questions;
+    EXPECT_EQ(questions, c.questions) << run.err;
+    if (c.questions > 0) {
+      EXPECT_NE(run.err.find("The following File is already exists: " + Out("animated_loop.tga")),
+                std::string::npos);
+      EXPECT_NE(run.err.find("1) Yes  2) Yes for all  3) No  4) No for all  5) Break: "),
+                std::string::npos);
+    }
+    EXPECT_EQ(fs::file_size(Out("animated_loop.tga")) != 3, c.replaced);
+    // "1" then "3": the second file was kept.
+    EXPECT_EQ(fs::file_size(Out("small.tga")) != 3, c.replaced && c.typed.front() != "1");
+  }
+}
+
+TEST(CliConsoleAnswers, TypedAnswersInEitherLanguage) {
+  using A = core::TOverwriteAnswer;
+  const struct {
+    std::string typed;
+    std::optional<A> answer;
+  } cases[] = {
+      {"1", A::Yes},         {"5", A::Cancel},       {"6", std::nullopt},
+      {"y", A::Yes},         {"Ja", A::Yes},         {"yes", A::Yes},
+      {"j", A::Yes},         {"ja f", A::YesForAll}, {"no", A::No},
+      {"nein", A::No},       {"n", A::No},           {"no for all", A::NoForAll},
+      {"Break", A::Cancel},  {"abbr", A::Cancel},    {"", std::nullopt},
+      {"   ", std::nullopt}, {"x", std::nullopt},    {"Nein für alle", A::NoForAll},
+  };
+  for (const auto& c : cases) EXPECT_EQ(OverwriteAnswerOf(c.typed), c.answer) << c.typed;
+}
+
+TEST_F(CliConsole, SeveralJobsGiveExactlyTheRunOfOne) {
+  namespace fs = std::filesystem;
+  // A clash (two sources named small), a failure, a failing action on every file and
+  // numbered names: everything that depends on the list's order.
+  const std::string other = folder_.File("sub/small.gif");
+  fs::create_directories(fs::path(other).parent_path());
+  fs::copy_file(gif_, other);
+  const auto run = [&](const std::string& jobs) {
+    const std::string out = folder_.File("out" + jobs);
+    TRun result =
+        RunWith({"-o", out, "-n", "%name%", "-f", "png", "-j", jobs, "--set", "act_size=1", "--set",
+                 "act_sizebenutzer=1", "--set", "act_sizebenutzer_x=0", gif_,
+                 folder_.File("broken.bmp"), folder_.File("small.bmp"), other, gif_});
+    for (std::string* text : {&result.out, &result.err})
+      for (size_t at; (at = text->find(out)) != std::string::npos;)
+        text->replace(at, out.size(), "OUT");
+    return result;
+  };
+  const TRun one = run("1");
+  const TRun four = run("4");
+  EXPECT_EQ(one.status, kExitFailed);
+  EXPECT_EQ(four.status, one.status);
+  EXPECT_EQ(four.out, one.out);
+  EXPECT_EQ(four.err, one.err);
+  EXPECT_NE(one.err.find("An earlier file of this run was already saved under this name."),
+            std::string::npos)
+      << one.err;
+  for (const char* name : {"animated_loop.png", "small.png"})
+    EXPECT_EQ(test::ReadFileBytes(folder_.File(std::string("out4/") + name)),
+              test::ReadFileBytes(folder_.File(std::string("out1/") + name)))
+        << name;
+}
+
+TEST_F(CliConsole, AProgressBarOnATerminalPlainLinesOtherwise) {
+  const std::vector<std::string> args = {"-o", Out(), "-f", "bmp", gif_, folder_.File("small.bmp")};
+  TConsole terminal;
+  terminal.ProgressBar = true;
+  terminal.Width = 40;
+  const TRun bar = RunWith(args, terminal);
+  EXPECT_EQ(bar.status, kExitOk) << bar.err;
+  EXPECT_EQ(bar.out, "2 converted, 0 skipped, 0 failed\n");
+  EXPECT_NE(bar.err.find("\r[........................] 0/2 ..."), std::string::npos) << bar.err;
+  EXPECT_NE(bar.err.find("] 1/2 ..."), std::string::npos) << bar.err;
+  // Every drawing fits the terminal, and the bar is gone at the end.
+  for (size_t at = 0; (at = bar.err.find('\r', at)) != std::string::npos; ++at) {
+    const size_t end = bar.err.find('\033', at);
+    EXPECT_LT(end - at - 1, 40u) << bar.err.substr(at + 1, end - at - 1);
+  }
+  EXPECT_TRUE(bar.err.ends_with("\r\033[K")) << bar.err;
+
+  const std::string gif = std::filesystem::path(gif_).lexically_normal().string();
+  const TRun plain = RunWith({"-o", Out("plain"), "-f", "bmp", gif_, folder_.File("small.bmp")});
+  EXPECT_EQ(Lines(plain.out),
+            (std::vector<std::string>{gif + " -> " + Out("plain/animated_loop-1.bmp"),
+                                      folder_.File("small.bmp") + " -> " + Out("plain/small-1.bmp"),
+                                      "2 converted, 0 skipped, 0 failed"}));
+}
+
+TEST_F(CliConsole, AnInterruptStopsTheRunBeforeTheNextFile) {
+  namespace fs = std::filesystem;
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    fs::remove_all(Out());
+    int asked = 0;
+    TConsole console;
+    // Comes while the first file is converted.
+    console.Interrupted = [&] { return ++asked > 1 ? signal : 0; };
+    const TRun run = RunWith(
+        {"-o", Out(), "-n", "%name%", "-f", "bmp", "-j", "1", gif_, folder_.File("small.bmp")},
+        console);
+    EXPECT_EQ(run.status, 128 + signal);
+    EXPECT_NE(run.err.find("interrupted; 1 converted before the stop"), std::string::npos);
+    EXPECT_TRUE(fs::exists(Out("animated_loop.bmp")));
+    EXPECT_FALSE(fs::exists(Out("small.bmp")));
+  }
 }
 
 }  // namespace
