@@ -373,30 +373,74 @@ TEST_P(BatchRunTest, OkForAllSilencesLaterSavingErrorsOfTheRun) {
   EXPECT_EQ(frontEnd.messages.size(), 1u);
 }
 
-TEST_P(BatchRunTest, AFullFileSystemIsASavingErrorAndLeavesNoPartialFile) {
-  const fs::path small = dir_ / "small";
-  fs::create_directories(small);
-  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+TEST_P(BatchRunTest, AFullOrReadOnlyFileSystemIsASavingErrorAndLeavesNoPartialFile) {
+  // 200 x 200 as a 32-bit bitmap needs 160 KB; one.bmp fits into 64 KB.
+  TImageData big;
+  imaging::ImageCreate(200, 200, TImageFormatId::A8R8G8B8, big);
+  ASSERT_TRUE(SaveResultImage(In("big.bmp"), big));
+  const struct {
+    const char* name;
+    unsigned long flags;
+    size_t converted;
+  } cases[] = {
+      {"full", 0, 1},
+      {"read-only", MS_RDONLY, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path small = dir_ / c.name;
+    fs::create_directories(small);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", c.flags, "size=64k") != 0)
+      GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    struct TUnmount {
+      const fs::path& path;
+      ~TUnmount() { ::umount(path.c_str()); }
+    } unmount{small};
+    settings_.Conversion.FolderPattern = small.string();
+    TRecordingFrontEnd frontEnd;
+    const TBatchResult result = Run({In("big.bmp"), In("one.bmp")}, frontEnd);
+    ASSERT_EQ(frontEnd.events.size(), 2u);
+    EXPECT_EQ(frontEnd.events[0].outcome, TFileOutcome::Failed);
+    EXPECT_EQ(frontEnd.messages.at(0), "speicherfehler: " + (small / "big.bmp").string());
+    EXPECT_EQ(result.Converted, c.converted);
+    EXPECT_EQ(TemporaryFilesIn(small), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(small / "big.bmp"));
+    if (c.converted) ExpectSourcePixels((small / "one.bmp").string());
+  }
+}
+
+TEST_P(BatchRunTest, AFailedSaveNeverCostsTheSource) {
+  // The source on a file system that turns read-only: its result cannot replace it. And
+  // deleting originals into a full file system: the source stays when its result failed.
+  const fs::path mounted = dir_ / "mounted";
+  fs::create_directories(mounted);
+  if (::mount("tmpfs", mounted.c_str(), "tmpfs", 0, "size=64k") != 0)
     GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
   struct TUnmount {
     const fs::path& path;
     ~TUnmount() { ::umount(path.c_str()); }
-  } unmount{small};
-  // 200 x 200 as a 32-bit bitmap needs 160 KB.
+  } unmount{mounted};
+  const std::string source = (mounted / "one.bmp").string();
+  ASSERT_TRUE(SaveResultImage(source, source_));
+  ASSERT_EQ(::mount("tmpfs", mounted.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+
+  settings_.Conversion.OverwriteOriginal = true;
+  TRecordingFrontEnd overwrite;
+  overwrite.answers = {TOverwriteAnswer::YesForAll};
+  EXPECT_EQ(Run({source}, overwrite).Failed, 1u);
+  ExpectSourcePixels(source);
+
+  settings_.Conversion.OverwriteOriginal = false;
+  settings_.Conversion.DeleteOriginal = true;
+  ASSERT_EQ(::mount("tmpfs", mounted.c_str(), "tmpfs", MS_REMOUNT, "size=64k"), 0);
   TImageData big;
   imaging::ImageCreate(200, 200, TImageFormatId::A8R8G8B8, big);
   ASSERT_TRUE(SaveResultImage(In("big.bmp"), big));
-  settings_.Conversion.FolderPattern = small.string();
-  TRecordingFrontEnd frontEnd;
-  const TBatchResult result = Run({In("big.bmp"), In("one.bmp")}, frontEnd);
-  ASSERT_EQ(frontEnd.events.size(), 2u);
-  EXPECT_EQ(frontEnd.events[0].outcome, TFileOutcome::Failed);
-  EXPECT_EQ(frontEnd.messages,
-            std::vector<std::string>{"speicherfehler: " + (small / "big.bmp").string()});
-  EXPECT_EQ(result.Converted, 1u);
-  EXPECT_EQ(TemporaryFilesIn(small), std::vector<std::string>{});
-  EXPECT_FALSE(fs::exists(small / "big.bmp"));
-  ExpectSourcePixels((small / "one.bmp").string());
+  settings_.Conversion.FolderPattern = mounted.string();
+  TRecordingFrontEnd deleting;
+  EXPECT_EQ(Run({In("big.bmp")}, deleting).Failed, 1u);
+  EXPECT_TRUE(fs::exists(In("big.bmp")));
+  EXPECT_FALSE(fs::exists(mounted / "big.bmp"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, BatchRunTest, testing::Values(size_t(1), size_t(3)),
