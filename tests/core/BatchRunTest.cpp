@@ -11,6 +11,7 @@
 #include "core/BatchRun.h"
 #include "core/ImageFiles.h"
 #include "imaging/image/Imaging.h"
+#include "support/Files.h"
 #include "support/TempFolder.h"
 
 namespace pixolan::core {
@@ -441,6 +442,43 @@ TEST_P(BatchRunTest, AFailedSaveNeverCostsTheSource) {
   EXPECT_EQ(Run({In("big.bmp")}, deleting).Failed, 1u);
   EXPECT_TRUE(fs::exists(In("big.bmp")));
   EXPECT_FALSE(fs::exists(mounted / "big.bmp"));
+}
+
+TEST_P(BatchRunTest, EveryJobCountWritesTheSameBytes) {
+  // Text, watermark and sharpening on every file, into JPEG and PNG: the threads share the
+  // handlers, the engine's options and the font machinery, and must not disturb each other.
+  TImageData photo;
+  imaging::ImageCreate(96, 64, TImageFormatId::A8R8G8B8, photo);
+  for (int i = 0; i < photo.Size; ++i) photo.bits()[i] = uint8_t((i * 37) ^ (i >> 7));
+  std::vector<std::string> sources;
+  for (int i = 0; i < 8; ++i) {
+    sources.push_back(In("photo" + std::to_string(i) + ".bmp"));
+    ASSERT_TRUE(SaveResultImage(sources.back(), photo));
+  }
+  settings_.Conversion.NamePattern = "%name%-%0num%";
+  settings_.Conversion.Enabled[int(ActionId::Text)] = true;
+  settings_.Conversion.Text = "%name% Ärger";
+  settings_.Conversion.Enabled[int(ActionId::Watermark)] = true;
+  settings_.Conversion.WatermarkPath = In("one.bmp");
+  settings_.Conversion.Enabled[int(ActionId::Sharpen)] = true;
+  const auto runInto = [&](const std::string& folder, const std::string& format, size_t jobs) {
+    settings_.Conversion.FolderPattern = (dir_ / folder).string();
+    settings_.Conversion.Format = format;
+    TRecordingFrontEnd frontEnd;
+    EXPECT_EQ(RunBatch(settings_, sources, frontEnd, jobs).Converted, sources.size());
+    EXPECT_EQ(frontEnd.messages, std::vector<std::string>{});
+  };
+  for (const char* format : {"*.jpg - JPEG-Image", "*.png - Portable Network Graphics"}) {
+    SCOPED_TRACE(format);
+    runInto("one", format, 1);
+    runInto("many", format, GetParam());
+    for (const auto& entry : fs::directory_iterator(dir_ / "one"))
+      EXPECT_EQ(test::ReadFileBytes(entry.path()),
+                test::ReadFileBytes(dir_ / "many" / entry.path().filename()))
+          << entry.path();
+    fs::remove_all(dir_ / "one");
+    fs::remove_all(dir_ / "many");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, BatchRunTest, testing::Values(size_t(1), size_t(3)),
