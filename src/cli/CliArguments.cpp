@@ -87,7 +87,7 @@ std::vector<std::string> ProfileGroupsOf(std::string_view value) {
   return boxes;
 }
 
-const std::array<TCliOption, 19> kOptions = {{
+const std::array<TCliOption, 21> kOptions = {{
     {'c', "config", "FILE", "load a configuration or profile (repeatable, in order)",
      [](TCliArguments& a, std::string_view v) {
        if (v.empty()) throw TUsageError("the configuration file name must not be empty");
@@ -161,6 +161,10 @@ const std::array<TCliOption, 19> kOptions = {{
          throw TUsageError("--jobs takes a number from 1 to 256, not '" + std::string(v) + "'");
        a.Jobs = jobs;
      }},
+    {'r', "recursive", "", "search folder paths with their subfolders (inp_uv)",
+     [](TCliArguments& a, std::string_view) { a.Recursive = true; }},
+    {'\0', "no-recursive", "", "search folder paths without their subfolders",
+     [](TCliArguments& a, std::string_view) { a.Recursive = false; }},
     {'q', "quiet", "", "print only failures",
      [](TCliArguments& a, std::string_view) { a.Quiet = true; }},
     {'v', "verbose", "", "print every file with its result",
@@ -302,11 +306,15 @@ std::string CliHelpText() {
     help << "  " << left[i] << std::string(width - left[i].size() + 2, ' ') << kOptions[i].Help
          << "\n";
   help << "\n"
-       << "Each PATH is an image file; it is loaded (its format is detected from the content)\n"
-       << "and saved under the output folder, name and format patterns. A file that fails is\n"
-       << "reported and the others go on. A PATH ending in .pxc is a configuration, loaded in\n"
-       << "order with those of -c. -o, -n, -f and --overwrite-original set the stored settings\n"
-       << "they name, after the configurations; --set applies after them.\n"
+       << "A PATH ending in .pxc is a configuration, loaded in order with those of -c. -o, -n,\n"
+       << "-f, --overwrite-original and -r/--no-recursive set the stored settings they name,\n"
+       << "after the configurations; --set applies after them. Then the other PATHs are taken\n"
+       << "in order: a folder is searched for the files of the folder filter (PFRB.alle, or the\n"
+       << "PFCH boxes of PFRB.auswahl), with its subfolders unless inp_uv is off; a file is\n"
+       << "listed when its content is an image of a known format. As in the window's list the\n"
+       << "files are converted in the order of their names (%num% counts in it), each loaded,\n"
+       << "converted and saved under the output folder, name and format patterns. A file that\n"
+       << "fails is reported and the others go on.\n"
        << "--set takes a control's name as configurations store it, e.g. act_size=1; a name\n"
        << "that only another window's control has as well means the main window's, the\n"
        << "others take their section, e.g. EASB.ScrollBar1=80.\n"

@@ -32,7 +32,11 @@ struct TCliArguments {
   std::string Existing = "ask";
   // -j/--jobs: files converted at once; unset: one per core.
   std::optional<size_t> Jobs;
-  // Image files to convert.
+  // -r/--recursive (true) and --no-recursive (false): whether folder paths are searched
+  // with their subfolders (inp_uv); unset: as the configuration says.
+  std::optional<bool> Recursive;
+  // The PATHs that are no configuration, in command-line order: folders to scan and
+  // image files.
   std::vector<std::string> Paths;
   // -c/--config files and PATHs ending in ".pxc", in command-line order.
   std::vector<std::string> Configurations;

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/CliArguments.h"
@@ -20,7 +21,11 @@
 #include "config/StoreLanguage.h"
 #include "core/BatchRun.h"
 #include "core/OutputPath.h"
+#include "core/SourceFile.h"
 #include "imaging/io/Registry.h"
+#include "input/FolderScan.h"
+#include "input/FormatFilter.h"
+#include "input/InputList.h"
 #include "lang/Language.h"
 #include "lang/Messages.h"
 #include "platform/AsciiCase.h"
@@ -73,6 +78,7 @@ void ApplyShorthands(const TCliArguments& arguments, config::SettingsStore& stor
     store.SetValueText(store.IndexOf("PBCB", "out_format"),
                        OutputFormatItem(store, *arguments.OutputFormat));
   if (arguments.OverwriteOriginal) store.SetChecked(store.IndexOf("PBRB", "out_overwrite"), true);
+  if (arguments.Recursive) store.SetChecked(store.IndexOf("PBCH", "inp_uv"), *arguments.Recursive);
 }
 
 // The language of the run's texts: --lang, else the start rules.
@@ -112,6 +118,57 @@ void PrintSettings(const config::SettingsStore& store, std::ostream& out) {
     out << store.Entry(i).QualifiedName() << '=' << store.ValueText(i) << '\n';
 }
 
+// The input list of a run, and how many PATHs were refused on the way.
+struct TSourceList {
+  std::vector<std::string> Paths;
+  size_t Refused = 0;
+};
+
+// Builds the input list from the PATHs as the window's command line does, in their order:
+// a folder is scanned with the store's format filter and subfolder setting (its files are
+// skipped silently when they are no images or listed already), a file goes through
+// add2list, whose messages come from the catalogue. The list needs no columns here, so
+// add2list only detects each file's format: the run decodes it. Unlike the window, which
+// ignores what does not exist, the console names every PATH it cannot use, and why, so
+// that a mistyped name fails the command instead of converting nothing.
+TSourceList ListSources(const TCliArguments& arguments, const config::SettingsStore& store,
+                        std::ostream& err) {
+  namespace fs = std::filesystem;
+  TConsoleMessages console(err);
+  input::TCatalogueListMessages messages(console);
+  input::TListOptions options;
+  options.Detail = input::TListDetail::PathsOnly;
+  input::TInputList list(messages, std::move(options));
+  const input::TScanSettings scan = input::ScanSettingsOf(store);
+  input::TScanFrontEnd silentScan;
+  TSourceList sources;
+  for (const std::string& argument : arguments.Paths) {
+    // Full paths, as the list holds them: "./a.png" and "a.png" are the same entry, and
+    // the source's folder is where "<keep>" and "%folder%" put the results.
+    std::error_code error;
+    const fs::path absolute = fs::absolute(argument, error);
+    const std::string path = (error ? fs::path(argument) : absolute).lexically_normal().string();
+    if (fs::is_directory(path, error)) {
+      // A folder the scan cannot open would silently add nothing.
+      const fs::directory_iterator opened(path, error);
+      if (error) {
+        lang::meldungzeigen(console, "ordnerfalschopen", path);
+        ++sources.Refused;
+      } else {
+        input::AddOrdner(list, path, scan, silentScan);
+      }
+    } else if (const std::string problem = core::SourceFileProblem(path); !problem.empty()) {
+      err << kProgram << ": " << path << ": " << problem << "\n";
+      ++sources.Refused;
+    } else {
+      list.add2list(path);
+    }
+  }
+  sources.Paths = list.Paths();
+  sources.Refused += messages.Shown();
+  return sources;
+}
+
 // Runs the batch with the store's snapshot; the settings are checked before the first file.
 int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, std::ostream& out,
                  std::ostream& err, const TConsole& console) {
@@ -141,15 +198,11 @@ int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, s
   const TExistingPolicy existing = arguments.Existing == "overwrite" ? TExistingPolicy::Overwrite
                                    : arguments.Existing == "skip"    ? TExistingPolicy::Skip
                                                                      : TExistingPolicy::Ask;
+  const TSourceList sources = ListSources(arguments, store, err);
   TConsoleFrontEnd frontEnd(out, err, console, arguments.Quiet, arguments.Verbose, existing);
-  // The run works on full paths, as the input list holds them: the source's folder is
-  // where "<keep>" and "%folder%" put the results.
-  std::vector<std::string> sources;
-  for (const std::string& path : arguments.Paths)
-    sources.push_back(std::filesystem::absolute(path).lexically_normal().string());
   const size_t jobs =
       arguments.Jobs ? *arguments.Jobs : std::max(1u, std::thread::hardware_concurrency());
-  const core::TBatchResult result = core::RunBatch(settings, sources, frontEnd, jobs);
+  const core::TBatchResult result = core::RunBatch(settings, sources.Paths, frontEnd, jobs);
   frontEnd.ClearProgress();
   if (const int signal = console.Interrupted ? console.Interrupted() : 0; signal != 0) {
     err << kProgram << ": interrupted; " << result.Converted << " converted before the stop\n";
@@ -159,8 +212,10 @@ int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, s
     out << result.Converted << " converted, " << result.Skipped << " skipped, " << result.Failed
         << " failed\n";
   // A file saved unchanged after a failed action still counts against the run, and so do
-  // the files a cancel answer left unconverted.
-  return result.Failed > 0 || result.Cancelled || frontEnd.Messages() > 0 ? kExitFailed : kExitOk;
+  // the files a cancel answer left unconverted and the paths that could not be listed.
+  return result.Failed > 0 || result.Cancelled || frontEnd.Messages() > 0 || sources.Refused > 0
+             ? kExitFailed
+             : kExitOk;
 }
 
 }  // namespace

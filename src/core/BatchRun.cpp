@@ -1,13 +1,10 @@
 #include "core/BatchRun.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -18,6 +15,7 @@
 #include "core/ImageFiles.h"
 #include "core/OutputPath.h"
 #include "core/Pipeline.h"
+#include "core/SourceFile.h"
 #include "imaging/image/Imaging.h"
 #include "imaging/io/FileFormat.h"
 #include "imaging/io/Registry.h"
@@ -33,22 +31,6 @@ namespace {
 bool Exists(const std::string& path) {
   std::error_code ec;
   return fs::exists(fs::symlink_status(path, ec));
-}
-
-// Why a source cannot be an image file, or empty: each case has its own words, so the user
-// learns what is wrong with the file rather than that it "is not an image".
-std::string SourceProblem(const std::string& source) {
-  struct stat st {};
-  if (::stat(source.c_str(), &st) != 0)
-    return errno == ENOENT
-               ? "The file does not exist."
-               : "The file cannot be examined: " + std::string(std::strerror(errno)) + ".";
-  if (S_ISDIR(st.st_mode)) return "This is a folder, not a file.";
-  if (!S_ISREG(st.st_mode)) return "This is not a regular file (a named pipe, device or socket).";
-  if (st.st_size == 0) return "The file is empty.";
-  if (::access(source.c_str(), R_OK) != 0)
-    return "The file cannot be read: " + std::string(std::strerror(errno)) + ".";
-  return {};
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -123,7 +105,7 @@ class TRun {
     TPreparedFile file;
     file.Stamp = StampOf(source);
     try {
-      if (std::string problem = SourceProblem(source); !problem.empty()) {
+      if (std::string problem = SourceFileProblem(source); !problem.empty()) {
         file.Failure = std::move(problem);
         return file;
       }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <deque>
@@ -19,6 +21,7 @@
 #include "support/Files.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"
+#include "support/TestImages.h"
 
 namespace pixolan::cli {
 namespace {
@@ -208,14 +211,19 @@ TEST(Cli, ConvertsFilesAndExitsByTheWorstOutcome) {
   EXPECT_NE(good.out.find("animated_loop.gif -> "), std::string::npos);
   EXPECT_NE(good.out.find("1 converted, 0 skipped, 0 failed"), std::string::npos);
 
-  // The result now exists: skipped by default, and a broken source fails the run.
+  // The result now exists: skipped by default, and a source that is no image is refused
+  // as the window's list refuses it, which fails the command.
   const TRun mixed = RunWith({"-o", out, "-f", "bmp", gif, broken});
   EXPECT_EQ(mixed.status, kExitFailed);
   EXPECT_NE(mixed.err.find("animated_loop-1.bmp: skipped: The file already exists."),
             std::string::npos)
       << mixed.err;
-  EXPECT_NE(mixed.err.find("pixolan-cli: " + broken + ": "), std::string::npos) << mixed.err;
-  EXPECT_NE(mixed.out.find("0 converted, 1 skipped, 1 failed"), std::string::npos);
+  EXPECT_NE(mixed.err.find("Format not supported: Unfortunately, the Format of this File is not "
+                           "supported: \"" +
+                           broken + "\""),
+            std::string::npos)
+      << mixed.err;
+  EXPECT_NE(mixed.out.find("0 converted, 1 skipped, 0 failed"), std::string::npos);
 
   const TRun overwrite =
       RunWith({"-o", out, "-n", "%name%", "-f", "tga", "--existing=overwrite", "-q", gif});
@@ -876,6 +884,140 @@ TEST_F(CliConsole, AnInterruptStopsTheRunBeforeTheNextFile) {
     EXPECT_TRUE(fs::exists(Out("animated_loop.bmp")));
     EXPECT_FALSE(fs::exists(Out("small.bmp")));
   }
+}
+
+}  // namespace
+}  // namespace pixolan::cli
+
+namespace pixolan::cli {
+namespace {
+
+TEST(CliArguments, RecursiveFlagsAndPathsKeepTheirOrder) {
+  const struct {
+    std::vector<std::string> args;
+    std::optional<bool> recursive;
+  } cases[] = {
+      {{"a"}, std::nullopt},
+      {{"-r", "a"}, true},
+      {{"--no-recursive", "a"}, false},
+      {{"--no-recursive", "a", "--recursive"}, true},
+      {{"-qr", "a"}, true},
+  };
+  for (const auto& c : cases) {
+    const TCliArguments arguments = ParseCliArguments(c.args);
+    EXPECT_EQ(arguments.Recursive, c.recursive) << c.args.front();
+    EXPECT_EQ(arguments.Paths, std::vector<std::string>{"a"});
+  }
+  EXPECT_EQ(Setting(RunWith({"--no-recursive", "--print-settings"}).out, "PBCH.inp_uv"), "0");
+  EXPECT_EQ(Setting(RunWith({"--set", "inp_uv=0", "-r", "--print-settings"}).out, "PBCH.inp_uv"),
+            "0");
+}
+
+// PATHs as the window's command line takes them: folders scanned with the filter of the
+// store, files through add2list; the list then converts in name order.
+class CliPaths : public CliFiles {
+ protected:
+  std::string Image(std::string_view name) {
+    const std::string path = Path(name);
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    EXPECT_TRUE(core::SaveResultImage(path, test::Filled(3, 2, 0xFF102030)));
+    return path;
+  }
+  // The results' names, sorted.
+  std::vector<std::string> Results() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Path("out")))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  TRun Convert(std::vector<std::string> args) {
+    std::filesystem::remove_all(Path("out"));
+    std::vector<std::string> all = {"-o", Path("out"), "-n", "%num%-%name%", "-f", "tga", "-q"};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunWith(all);
+  }
+};
+
+TEST_F(CliPaths, FoldersAreScannedWithTheFilterAndTheSubfolderSetting) {
+  Image("in/b.png");
+  Image("in/A.BMP");
+  Image("in/sub/c.gif");
+  test::WriteFileText(Path("in/notes.png"), "not an image");
+  test::WriteFileText(Path("in/readme.txt"), "text");
+  const std::string in = Path("in");
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> results;
+  } cases[] = {
+      // The fake PNG is skipped without a message, as in a scan of the window.
+      {{in}, {"1-A.tga", "2-b.tga", "3-c.tga"}},
+      {{"--no-recursive", in}, {"1-A.tga", "2-b.tga"}},
+      {{"--set", "PFRB.auswahl=1", "--set", "PFCH.png=1", "--set", "PFCH.gif=1", in},
+       {"1-b.tga", "2-c.tga"}},
+      {{"--set", "PFRB.auswahl=1", in}, {}},
+      // A folder and a file in it: listed once; files and folders in any order.
+      {{in + "/sub/c.gif", "--no-recursive", in + "/"}, {"1-A.tga", "2-b.tga", "3-c.tga"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    const TRun run = Convert(c.args);
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(run.err, "");
+    if (c.results.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(Path("out")));
+    } else {
+      EXPECT_EQ(Results(), c.results);
+    }
+  }
+}
+
+TEST_F(CliPaths, EveryPathThatCannotBeListedIsNamedAndFailsTheCommand) {
+  const std::string good = Image("good.bmp");
+  test::WriteFileText(Path("empty.png"), "");
+  test::WriteFileText(Path("text.png"), "not an image");
+  ASSERT_EQ(::mkfifo(Path("pipe.png").c_str(), 0600), 0);
+  const struct {
+    std::string path, message;
+  } cases[] = {
+      {Path("missing.png"), "pixolan-cli: " + Path("missing.png") + ": The file does not exist.\n"},
+      {Path("empty.png"), "pixolan-cli: " + Path("empty.png") + ": The file is empty.\n"},
+      // Refused without being opened: reading a pipe would wait for a writer forever.
+      {Path("pipe.png"), "pixolan-cli: " + Path("pipe.png") +
+                             ": This is not a regular file (a named pipe, device or socket).\n"},
+      {Path("text.png"),
+       "Format not supported: Unfortunately, the Format of this File is not "
+       "supported: \"" +
+           Path("text.png") + "\" An overview of the supported Formats is on our Web Site.\n"},
+      // The same file twice, the second time spelled another way.
+      {folder_.Path().string() + "/./good.bmp",
+       "File already added: This file is added to the List already: \"" + good +
+           "\" A File can be added to the List only for one time.\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const TRun run = Convert({good, c.path});
+    EXPECT_EQ(run.status, kExitFailed);
+    EXPECT_EQ(run.err, c.message);
+    // The rest of the list is converted all the same.
+    EXPECT_EQ(Results(), std::vector<std::string>{"1-good.tga"});
+  }
+  // In German, from the catalogue.
+  EXPECT_TRUE(Convert({"--lang", "de", Path("text.png")})
+                  .err.starts_with("Format nicht unterstützt: Das Format dieser Datei"));
+}
+
+TEST_F(CliPaths, AConfigurationAmongThePathsIsLoadedNotListed) {
+  Image("b.bmp");
+  Image("a.bmp");
+  config::SettingsStore store;
+  store.SetText(store.IndexOf("PBCB", "out_name"), "from-config-%name%");
+  config::KonfigurationSpeichern(store, Path("settings.pxc"));
+  std::filesystem::create_directory(Path("out"));
+  const TRun run = RunWith(
+      {"-o", Path("out"), "-f", "tga", "-q", Path("b.bmp"), Path("settings.pxc"), Path("a.bmp")});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_EQ(Results(), (std::vector<std::string>{"from-config-a.tga", "from-config-b.tga"}));
 }
 
 }  // namespace
