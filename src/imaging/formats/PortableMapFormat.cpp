@@ -417,11 +417,17 @@ void WriteText(TStream& stream, const std::string& text) {
   stream.WriteExact(text.data(), int64_t(text.size()));
 }
 
+// Whether the image needs an alpha channel: a format with alpha, or an indexed image one
+// of whose pixels uses a palette entry that is not opaque (unused entries of a short palette
+// are often left zero).
 bool HasVisibleAlpha(const TImageData& image, const TFormatDescriptor& d) {
   if (d.HasAlpha) return true;
-  if (!d.IsIndexed || !image.palette()) return false;
-  return std::any_of(image.palette(), image.palette() + d.PaletteSize,
-                     [](const TPixel32& p) { return p.A != 255; });
+  if (!d.IsIndexed || !image.palette() || d.BytesPerPixel != 1) return false;
+  bool used[256] = {};
+  for (int32_t i = 0; i < image.Size; ++i) used[image.bits()[i]] = true;
+  for (int i = 0; i < std::min(d.PaletteSize, 256); ++i)
+    if (used[i] && image.palette()[i].A != 255) return true;
+  return false;
 }
 
 // More than 8 bits a channel: written with two-byte samples.

@@ -361,6 +361,25 @@ TEST(PortableMapWriter, BitmapsAreReadOnly) {
   EXPECT_EQ(stream.Size(), 0);
 }
 
+// A 16-color palette leaves its other entries zero, transparent black: only a color the
+// pixels use decides whether the PAM gets an alpha channel.
+TEST(PortableMapWriter, IndexedImagesGetAlphaWhenAUsedColorIsTransparent) {
+  for (bool transparentUsed : {false, true}) {
+    SCOPED_TRACE(transparentUsed ? "transparent color used" : "only opaque colors used");
+    TImageData image = MakeImage(2, 1, F::Index8, {0, uint8_t(transparentUsed ? 20 : 1)});
+    image.palette()[0] = {10, 20, 30, 255};
+    image.palette()[1] = {40, 50, 60, 255};
+    image.palette()[20] = {70, 80, 90, 0};
+    const TImageData back =
+        LoadBytes(Handler<TPAMFileFormat>(), SaveBytes(Handler<TPAMFileFormat>(), image));
+    EXPECT_EQ(back.Format, transparentUsed ? F::A8R8G8B8 : F::R8G8B8);
+    const std::vector<uint8_t> expected = transparentUsed
+                                              ? std::vector<uint8_t>{10, 20, 30, 255, 70, 80, 90, 0}
+                                              : std::vector<uint8_t>{10, 20, 30, 40, 50, 60};
+    EXPECT_EQ(BytesOf(back), expected);
+  }
+}
+
 // Every writer and every format it is given: read back through our reader it gives what
 // the conversion rules promise, and netpbm reads the same pixels from the file.
 TEST(PortableMapWriter, WhatIsWrittenReadsBackHereAndInNetpbm) {
