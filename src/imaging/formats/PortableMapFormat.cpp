@@ -301,23 +301,32 @@ void ReadIntegerSamples(TMapReader& reader, const TMapLayout& layout, TImageData
   for (int32_t y = 0; y < layout.Height; ++y) {
     if (!layout.Plain) reader.ReadBytes(row.data(), row.size(), "portable map data");
     uint8_t* out = image.bits() + size_t(y) * stride;
-    for (int64_t i = 0; i < samplesPerRow; ++i) {
-      uint32_t v;
-      if (layout.Plain)
-        v = plainSample();
-      else if (layout.Bits)
-        v = (row[size_t(i / 8)] >> (7 - i % 8)) & 1;
-      else if (fileBytes == 1)
-        v = row[size_t(i)];
-      else
-        v = littleEndian ? Get16(&row[size_t(i) * 2]) : GetBe16(&row[size_t(i) * 2]);
-      const uint16_t stored = scale[std::min(v, maxval)];
-      const size_t at =
-          (size_t(i / channels) * size_t(channels) + size_t(position[i % channels])) * outBytes;
-      if (outBytes == 1)
-        out[at] = uint8_t(stored);
-      else
-        Put16(out + at, stored);
+    if (!layout.Plain && fileBytes == 1 && outBytes == 1 && maxval == 255 && !layout.BlackWhite) {
+      // The common case, samples stored as they are: no lookup, only the channel order.
+      for (int32_t x = 0; x < layout.Width; ++x)
+        for (int32_t c = 0; c < channels; ++c)
+          out[size_t(x) * size_t(channels) + size_t(position[c])] =
+              row[size_t(x) * size_t(channels) + size_t(c)];
+      continue;
+    }
+    for (int64_t i = 0, x = 0; x < layout.Width; ++x) {
+      for (int32_t c = 0; c < channels; ++c, ++i) {
+        uint32_t v;
+        if (layout.Plain)
+          v = plainSample();
+        else if (layout.Bits)
+          v = (row[size_t(i / 8)] >> (7 - i % 8)) & 1;
+        else if (fileBytes == 1)
+          v = row[size_t(i)];
+        else
+          v = littleEndian ? Get16(&row[size_t(i) * 2]) : GetBe16(&row[size_t(i) * 2]);
+        const uint16_t stored = scale[std::min(v, maxval)];
+        const size_t at = (size_t(x) * size_t(channels) + size_t(position[c])) * outBytes;
+        if (outBytes == 1)
+          out[at] = uint8_t(stored);
+        else
+          Put16(out + at, stored);
+      }
     }
   }
 }
