@@ -1,0 +1,324 @@
+#include "platform/JpegMetadata.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <exiv2/exiv2.hpp>
+#include <mutex>
+#include <span>
+#include <system_error>
+#include <utility>
+
+#include "platform/UniqueFd.h"
+
+namespace pixolan::platform {
+
+struct TJpegMetadata::TData {
+  Exiv2::ExifData Exif;
+  Exiv2::IptcData Iptc;
+  Exiv2::XmpData Xmp;
+  // The source's EXIF byte order; maker notes are laid out for it.
+  Exiv2::ByteOrder Order = Exiv2::invalidByteOrder;
+};
+
+namespace {
+
+// ---- The marker structure of a JPEG header ------------------------------------------
+
+constexpr uint8_t kMarkerSoi = 0xD8;
+constexpr uint8_t kMarkerEoi = 0xD9;
+constexpr uint8_t kMarkerSos = 0xDA;
+
+// Frame headers: SOF0..SOF15 less DHT (C4), JPG (C8) and DAC (CC), which share the range.
+bool IsFrameHeader(uint8_t marker) {
+  return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+// Markers that stand alone, without a length: TEM and the restart markers.
+bool IsStandalone(uint8_t marker) {
+  return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
+}
+
+// Everything of a JPEG before its first scan.
+struct TJpegHeader {
+  std::vector<uint8_t> Bytes;  // from the start-of-image marker to the scan's marker
+  int32_t Width = 0;           // of the frame header; 0 when there was none
+  int32_t Height = 0;
+};
+
+class THeaderFault : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Walks the segments from the start of the data up to the first start-of-scan marker,
+// copying them. nullopt when the data does not start like a JPEG (FF D8 FF). Raises
+// THeaderFault for a broken structure or a header over kMaxJpegHeaderBytes.
+// `read(into, count)` fills exactly count bytes or returns false at the end of the data.
+template <class Read>
+std::optional<TJpegHeader> ScanHeaderFrom(Read&& read) {
+  TJpegHeader header;
+  std::vector<uint8_t>& bytes = header.Bytes;
+  // Appends count bytes from the data; false at its end.
+  const auto take = [&](size_t count) {
+    if (count > kMaxJpegHeaderBytes - bytes.size())
+      throw THeaderFault("its header is larger than " + std::to_string(kMaxJpegHeaderBytes >> 20) +
+                         " MiB");
+    const size_t at = bytes.size();
+    bytes.resize(at + count);
+    if (read(bytes.data() + at, count)) return true;
+    bytes.resize(at);
+    return false;
+  };
+  if (!take(3) || bytes[0] != 0xFF || bytes[1] != kMarkerSoi || bytes[2] != 0xFF)
+    return std::nullopt;
+  for (;;) {
+    // At a marker: one or more FF (fill bytes may pad), then the code. bytes ends in FF.
+    const size_t markerStart = bytes.size() - 1;
+    uint8_t marker = 0xFF;
+    while (marker == 0xFF) {
+      if (!take(1)) throw THeaderFault("it ends before its image data");
+      marker = bytes.back();
+    }
+    if (marker == kMarkerSos) {
+      bytes.resize(markerStart);
+      return header;
+    }
+    if (marker == 0x00 || marker == kMarkerEoi || marker == kMarkerSoi)
+      throw THeaderFault("its header holds a misplaced marker");
+    if (!IsStandalone(marker)) {
+      if (!take(2)) throw THeaderFault("it ends before its image data");
+      const size_t length = size_t(bytes[bytes.size() - 2]) << 8 | bytes.back();
+      if (length < 2) throw THeaderFault("a segment of its header has a wrong length");
+      const size_t payload = bytes.size();
+      if (!take(length - 2)) throw THeaderFault("it ends before its image data");
+      if (IsFrameHeader(marker) && length - 2 >= 5) {
+        header.Height = int32_t(bytes[payload + 1] << 8 | bytes[payload + 2]);
+        header.Width = int32_t(bytes[payload + 3] << 8 | bytes[payload + 4]);
+      }
+    }
+    if (!take(1)) throw THeaderFault("it ends before its image data");
+    if (bytes.back() != 0xFF) throw THeaderFault("its header holds data outside any segment");
+  }
+}
+
+std::optional<TJpegHeader> ScanHeader(std::span<const uint8_t> data) {
+  size_t position = 0;
+  return ScanHeaderFrom([&](uint8_t* into, size_t count) {
+    if (count > data.size() - position) return false;
+    std::memcpy(into, data.data() + position, count);
+    position += count;
+    return true;
+  });
+}
+
+std::string SystemReason(int error) {
+  return std::error_code(error, std::generic_category()).message();
+}
+
+// ---- Exiv2, once per process ----------------------------------------------------------
+
+// Serialises the XMP toolkit's registration of namespaces that a packet brings along.
+void LockXmpToolkit(void* mutex, bool lock) {
+  if (lock)
+    static_cast<std::mutex*>(mutex)->lock();
+  else
+    static_cast<std::mutex*>(mutex)->unlock();
+}
+
+// Silences the library and starts its XMP toolkit with a lock, before any thread uses
+// them: neither step may run while another thread is inside the library. Both are
+// process-wide settings of the library, made once and never changed.
+void PrepareExiv2() {
+  static std::mutex xmpToolkitLock;
+  static const bool ready = [] {
+    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    Exiv2::LogMsg::setHandler(nullptr);
+    return Exiv2::XmpParser::initialize(&LockXmpToolkit, &xmpToolkitLock);
+  }();
+  if (!ready) throw EJpegMetadataError("The XMP toolkit of the metadata library cannot start.");
+}
+
+// ---- What the carried metadata says of the result -------------------------------------
+
+constexpr uint16_t kOrientationUpright = 1;
+
+// Sets a dimension tag that the source has to the result's value, keeping its type where
+// the value fits.
+void SetExifDimension(Exiv2::ExifData& exif, const char* key, int32_t value) {
+  const auto found = exif.findKey(Exiv2::ExifKey(key));
+  if (found == exif.end()) return;
+  if (found->typeId() == Exiv2::unsignedShort && value <= 0xFFFF)
+    *found = uint16_t(value);
+  else
+    *found = uint32_t(value);
+}
+
+void SetXmpIfPresent(Exiv2::XmpData& xmp, const char* key, const std::string& value) {
+  const auto found = xmp.findKey(Exiv2::XmpKey(key));
+  if (found != xmp.end()) found->setValue(value);
+}
+
+void DescribeResult(Exiv2::ExifData& exif, Exiv2::XmpData& xmp, const TJpegHeader& result) {
+  const std::string software(kMetadataSoftware);
+  exif["Exif.Image.Software"] = software;
+  xmp["Xmp.xmp.CreatorTool"] = software;
+  xmp["Xmp.tiff.Software"] = software;
+
+  const auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+  if (orientation != exif.end()) *orientation = kOrientationUpright;
+  SetXmpIfPresent(xmp, "Xmp.tiff.Orientation", std::to_string(kOrientationUpright));
+
+  if (result.Width > 0 && result.Height > 0) {
+    SetExifDimension(exif, "Exif.Photo.PixelXDimension", result.Width);
+    SetExifDimension(exif, "Exif.Photo.PixelYDimension", result.Height);
+    SetExifDimension(exif, "Exif.Image.ImageWidth", result.Width);
+    SetExifDimension(exif, "Exif.Image.ImageLength", result.Height);
+    SetXmpIfPresent(xmp, "Xmp.exif.PixelXDimension", std::to_string(result.Width));
+    SetXmpIfPresent(xmp, "Xmp.exif.PixelYDimension", std::to_string(result.Height));
+    SetXmpIfPresent(xmp, "Xmp.tiff.ImageWidth", std::to_string(result.Width));
+    SetXmpIfPresent(xmp, "Xmp.tiff.ImageLength", std::to_string(result.Height));
+  }
+
+  Exiv2::ExifThumb(exif).erase();
+  for (auto it = xmp.begin(); it != xmp.end();) {
+    if (it->key().rfind("Xmp.xmp.Thumbnails", 0) == 0)
+      it = xmp.erase(it);
+    else
+      ++it;
+  }
+}
+
+}  // namespace
+
+// ---- TJpegMetadata ----------------------------------------------------------------------
+
+TJpegMetadata::TJpegMetadata() : data_(std::make_shared<const TData>()) {}
+
+TJpegMetadata::TJpegMetadata(std::shared_ptr<const TData> data) : data_(std::move(data)) {}
+
+bool TJpegMetadata::Empty() const {
+  return data_->Exif.empty() && data_->Iptc.empty() && data_->Xmp.empty();
+}
+
+int TJpegMetadata::Orientation() const {
+  const auto found = data_->Exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+  if (found == data_->Exif.end() || found->count() < 1) return 1;
+  const long value = found->toLong(0);
+  return value >= 1 && value <= 8 ? int(value) : 1;
+}
+
+// ---- Reading ----------------------------------------------------------------------------
+
+std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path) {
+  const std::string context = "Cannot read the metadata of \"" + path + "\": ";
+  // O_NONBLOCK: opening a named pipe must not wait for a writer; it is refused below.
+  TUniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!file) throw EJpegMetadataError(context + SystemReason(errno) + ".");
+  struct stat st;
+  if (::fstat(file.Get(), &st) != 0) throw EJpegMetadataError(context + SystemReason(errno) + ".");
+  if (!S_ISREG(st.st_mode)) return std::nullopt;
+
+  std::optional<TJpegHeader> header;
+  try {
+    header = ScanHeaderFrom([&](uint8_t* into, size_t count) {
+      while (count > 0) {
+        const ssize_t n = ::read(file.Get(), into, count);
+        if (n == 0) return false;
+        if (n < 0) {
+          if (errno == EINTR) continue;
+          throw EJpegMetadataError(context + SystemReason(errno) + ".");
+        }
+        into += n;
+        count -= size_t(n);
+      }
+      return true;
+    });
+  } catch (const THeaderFault& e) {
+    throw EJpegMetadataError(context + e.what() + ".");
+  }
+  if (!header) return std::nullopt;
+
+  // The library sees the header and an end-of-image marker, nothing of the image data.
+  std::vector<uint8_t>& bytes = header->Bytes;
+  bytes.push_back(0xFF);
+  bytes.push_back(kMarkerEoi);
+  PrepareExiv2();
+  auto data = std::make_shared<TJpegMetadata::TData>();
+  try {
+    auto image = Exiv2::ImageFactory::open(bytes.data(), long(bytes.size()));
+    image->readMetadata();
+    data->Exif = image->exifData();
+    data->Iptc = image->iptcData();
+    data->Xmp = image->xmpData();
+    data->Order = image->byteOrder();
+  } catch (const std::exception& e) {
+    throw EJpegMetadataError(context + e.what() + ".");
+  }
+  return TJpegMetadata(std::move(data));
+}
+
+// ---- Embedding --------------------------------------------------------------------------
+
+void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpegBytes) {
+  const std::string context = "Cannot write metadata into the JPEG result: ";
+  std::optional<TJpegHeader> header;
+  try {
+    header = ScanHeader(jpegBytes);
+  } catch (const THeaderFault& e) {
+    throw EJpegMetadataError(context + e.what() + ".");
+  }
+  if (!header) throw EJpegMetadataError(context + "it is not JPEG data.");
+  if (jpegBytes.size() > size_t(LONG_MAX)) throw EJpegMetadataError(context + "it is too large.");
+  const std::span<const uint8_t> imageData =
+      std::span<const uint8_t>(jpegBytes).subspan(header->Bytes.size());
+
+  PrepareExiv2();
+  const TJpegMetadata::TData& source = *metadata.data_;
+  std::vector<uint8_t> written;
+  try {
+    Exiv2::ExifData exif = source.Exif;
+    Exiv2::XmpData xmp = source.Xmp;
+    DescribeResult(exif, xmp, *header);
+    // The library reads from the caller's bytes and writes the new file into a buffer of
+    // its own.
+    auto image = Exiv2::ImageFactory::open(jpegBytes.data(), long(jpegBytes.size()));
+    image->setExifData(exif);
+    image->setIptcData(source.Iptc);
+    image->setXmpData(xmp);
+    image->setByteOrder(source.Order == Exiv2::invalidByteOrder ? Exiv2::littleEndian
+                                                                : source.Order);
+    image->writeMetadata();
+    Exiv2::BasicIo& io = image->io();
+    if (io.open() != 0) throw EJpegMetadataError(context + "the written data cannot be read.");
+    const long size = io.size();
+    written.resize(size_t(std::max(size, 0L)));
+    if (size <= 0 || io.read(written.data(), size) != size)
+      throw EJpegMetadataError(context + "the written data cannot be read.");
+  } catch (const EJpegMetadataError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw EJpegMetadataError(context + e.what() + ".");
+  }
+
+  // The library copies everything from the first scan on; a result that differs there
+  // would be a different image.
+  std::optional<TJpegHeader> writtenHeader;
+  try {
+    writtenHeader = ScanHeader(written);
+  } catch (const THeaderFault& e) {
+    throw EJpegMetadataError(context + "the library wrote a damaged file (" + e.what() + ").");
+  }
+  if (!writtenHeader || written.size() - writtenHeader->Bytes.size() != imageData.size() ||
+      !std::equal(imageData.begin(), imageData.end(),
+                  written.begin() + std::ptrdiff_t(writtenHeader->Bytes.size())))
+    throw EJpegMetadataError(context + "the library changed the image data.");
+  jpegBytes = std::move(written);
+}
+
+}  // namespace pixolan::platform

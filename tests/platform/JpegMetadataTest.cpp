@@ -1,0 +1,342 @@
+// JPEG metadata carried from a source to a result, checked with exiftool as the independent
+// reader; fixtures are the engine's own JPEGs with metadata added by exiftool.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "imaging/formats/ExternalOracles.h"
+#include "imaging/formats/JpegFormat.h"
+#include "imaging/io/Options.h"
+#include "imaging/io/Registry.h"
+#include "platform/AtomicFileWriter.h"
+#include "platform/JpegMetadata.h"
+#include "platform/UniqueFd.h"
+#include "support/Bytes.h"
+#include "support/ErrorOf.h"
+#include "support/Files.h"
+#include "support/FormatBytes.h"
+#include "support/TempFolder.h"
+#include "support/TestImages.h"
+
+namespace pixolan::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using TBytes = std::vector<uint8_t>;
+using TTags = std::map<std::string, std::string>;
+using test::ErrorOf;
+using test::Quote;
+using test::ReadFileBytes;
+using test::TTempFolder;
+using test::WriteFileBytes;
+using test::WriteFileText;
+
+const fs::path kJpegSuite = fs::path(PIXOLAN_TESTDATA_DIR) / "jpeg" / "jpegsuite";
+const std::string kSoftware = "\"Orvanta Pixolan\"";
+
+// ---- Fixtures ---------------------------------------------------------------------------
+
+imaging::TJpegFileFormat& Jpeg() {
+  auto* format = imaging::FindFileFormatByClass<imaging::TJpegFileFormat>();
+  if (!format) throw std::runtime_error("the JPEG handler is not registered");
+  return *format;
+}
+
+// A JPEG of random pixels from the engine's writer.
+TBytes EngineJpeg(int32_t width, int32_t height, uint32_t seed, bool progressive = false,
+                  imaging::TImageFormatId format = imaging::TImageFormatId::R8G8B8) {
+  const imaging::TImageData image = test::ImageWithRuns(width, height, format, seed, 5);
+  return test::SaveBytes(Jpeg(), image, {{imaging::kOptionJpegProgressive, progressive ? 1 : 0}});
+}
+
+// Runs exiftool with the arguments (already quoted where needed); fails the test when it
+// does not succeed or warns, as it does of a tag it does not know.
+void Exiftool(const TTempFolder& folder, const std::string& arguments) {
+  ASSERT_TRUE(test::HaveTool("exiftool")) << "exiftool is missing (scripts/install-deps.sh)";
+  const fs::path log = folder / "exiftool.log";
+  ASSERT_TRUE(test::RunCommand("exiftool -q " + arguments + " >/dev/null", log))
+      << arguments << ": " << test::ReadFileText(log);
+  EXPECT_EQ(test::ReadFileText(log), "") << arguments;
+}
+
+// The metadata groups of exiftool's -G1 names that stand for carried metadata: EXIF
+// directories, IPTC and XMP namespaces. Left out: what exiftool reports of the file and
+// the JFIF header, and XMP-x:XMPToolkit, which names whoever serialised the packet last.
+bool IsMetadataTag(const std::string& key) {
+  static const std::vector<std::string> kGroups = {
+      "IFD0:", "IFD1:", "ExifIFD:", "GPS:", "InteropIFD:", "IPTC:", "XMP-"};
+  if (key == "XMP-x:XMPToolkit") return false;
+  return std::any_of(kGroups.begin(), kGroups.end(),
+                     [&](const std::string& group) { return key.rfind(group, 0) == 0; });
+}
+
+// Skips one JSON value of exiftool's output starting at `at`; returns the position after it.
+size_t SkipJsonValue(const std::string& text, size_t at) {
+  int depth = 0;
+  for (size_t i = at; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') {
+      for (++i; i < text.size() && text[i] != '"'; ++i)
+        if (text[i] == '\\') ++i;
+      if (depth == 0) return i + 1;
+    } else if (c == '[' || c == '{') {
+      ++depth;
+    } else if (c == ']' || c == '}') {
+      if (depth == 0) return i;
+      if (--depth == 0) return i + 1;
+    } else if (depth == 0 && c == ',') {
+      return i;
+    }
+  }
+  return text.size();
+}
+
+// The tags exiftool -j -G1 reads from one file: "Group:Tag" -> the value as JSON text.
+TTags ParseExiftoolJson(const std::string& text) {
+  TTags tags;
+  size_t i = text.find('{');
+  const auto skipSpace = [&] {
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  };
+  if (i == std::string::npos) return tags;
+  ++i;
+  for (;;) {
+    skipSpace();
+    if (i >= text.size() || text[i] != '"') break;
+    const size_t keyEnd = text.find('"', i + 1);
+    const std::string key = text.substr(i + 1, keyEnd - i - 1);
+    i = text.find(':', keyEnd) + 1;
+    skipSpace();
+    const size_t end = SkipJsonValue(text, i);
+    tags[key] = text.substr(i, end - i);
+    while (!tags[key].empty() && std::isspace(static_cast<unsigned char>(tags[key].back())))
+      tags[key].pop_back();
+    i = end;
+    skipSpace();
+    if (i < text.size() && text[i] == ',') ++i;
+  }
+  return tags;
+}
+
+// The metadata tags of a file as exiftool reads them, values as numbers where they are.
+TTags MetadataTags(const TTempFolder& folder, const fs::path& file) {
+  const fs::path json = folder / (file.filename().string() + ".json");
+  const fs::path log = folder / "exiftool.log";
+  EXPECT_TRUE(test::RunCommand("exiftool -j -G1 -a -n " + Quote(file) + " >" + Quote(json), log))
+      << test::ReadFileText(log);
+  TTags tags;
+  for (const auto& [key, value] : ParseExiftoolJson(test::ReadFileText(json)))
+    if (IsMetadataTag(key)) tags[key] = value;
+  return tags;
+}
+
+// ---- The marker structure, read independently of the code under test --------------------
+
+struct TSegment {
+  uint8_t Marker;
+  TBytes Bytes;  // the whole segment, marker included; for the scan, everything to the end
+};
+
+// The segments before the first scan, then the scan and everything after it as one.
+std::vector<TSegment> Segments(std::span<const uint8_t> jpeg) {
+  std::vector<TSegment> segments;
+  size_t at = 2;
+  segments.push_back({0xD8, TBytes(jpeg.begin(), jpeg.begin() + 2)});
+  while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
+    const uint8_t marker = jpeg[at + 1];
+    const size_t size = marker == 0xDA ? jpeg.size() - at : 2 + test::Be16(jpeg, at + 2);
+    if (size > jpeg.size() - at) break;
+    segments.push_back(
+        {marker, TBytes(jpeg.begin() + ptrdiff_t(at), jpeg.begin() + ptrdiff_t(at + size))});
+    at += size;
+    if (marker == 0xDA) break;
+  }
+  return segments;
+}
+
+// Segments that hold metadata: APP1 (EXIF, XMP), APP2 (ICC), APP13 (IPTC), COM.
+bool IsMetadataSegment(uint8_t marker) {
+  return marker == 0xE1 || marker == 0xE2 || marker == 0xED || marker == 0xFE;
+}
+
+// Everything but the metadata: the start marker, JFIF/Adobe headers, tables, frame header,
+// and the scans with the end marker.
+std::vector<TBytes> ImageSegments(std::span<const uint8_t> jpeg) {
+  std::vector<TBytes> kept;
+  for (TSegment& segment : Segments(jpeg))
+    if (!IsMetadataSegment(segment.Marker)) kept.push_back(std::move(segment.Bytes));
+  return kept;
+}
+
+// ---- Carrying, as exiftool sees it --------------------------------------------------------
+
+// exiftool arguments that give a source its metadata; "{thumb}" stands for a small JPEG,
+// "{xmp}" for an XMP packet with a namespace of its own.
+struct TCarryCase {
+  const char* Name;
+  std::string Arguments;
+  bool Empty;
+  int Orientation;  // what TJpegMetadata::Orientation reports
+  // Tags the source must have for the case to show anything (exiftool -G1 names).
+  std::vector<std::string> SourceHas;
+};
+
+const std::string kExifTags =
+    "-EXIF:Make=Testmaker -EXIF:Model='Model 7' -EXIF:Artist='A. Artist' "
+    "-EXIF:Copyright='(c) Somebody' -EXIF:ImageDescription='A harbour at dusk' "
+    "-EXIF:DateTimeOriginal='2024:05:06 07:08:09' -EXIF:ExposureTime=0.004 -EXIF:FNumber=2.8 "
+    "-EXIF:ISO=200 -EXIF:FocalLength=35 -EXIF:XResolution=300 -EXIF:YResolution=300 "
+    "-EXIF:ResolutionUnit=2 -EXIF:UserComment='umlauts: äöü' -EXIF:Software='Camera 1.0' "
+    "-EXIF:ExifImageWidth=4000 -EXIF:ExifImageHeight=3000 -EXIF:ColorSpace=1 "
+    "-GPS:GPSLatitude=48.1375 -GPS:GPSLatitudeRef=N -GPS:GPSLongitude=11.575 "
+    "-GPS:GPSLongitudeRef=E -GPS:GPSAltitude=519 ";
+const std::string kIptcTags =
+    "-IPTC:Keywords=harbour -IPTC:Keywords=dusk -IPTC:City=Kiel -IPTC:By-line='A. Artist' "
+    "-IPTC:ObjectName='Harbour' -IPTC:Caption-Abstract='Boats at dusk' ";
+const std::string kXmpTags =
+    "-XMP-dc:Title='Harbour' -XMP-dc:Subject=harbour -XMP-dc:Subject=dusk "
+    "-XMP-dc:Creator='A. Artist' -XMP-xmp:Rating=4 -XMP-xmp:CreatorTool='Editor 2' "
+    "-XMP-photoshop:City=Kiel -XMP-exif:ExifImageWidth=4000 -XMP-exif:ExifImageHeight=3000 "
+    "-XMP-tiff:ImageWidth=4000 -XMP-tiff:ImageHeight=3000 ";
+
+const TCarryCase kCarryCases[] = {
+    {"NoMetadata", "", true, 1, {}},
+    {"ExifLittleEndian",
+     kExifTags + "-EXIF:Orientation=6",
+     false,
+     6,
+     {"IFD0:Orientation", "ExifIFD:ExifImageWidth", "GPS:GPSLatitude"}},
+    {"ExifBigEndian",
+     "-ExifByteOrder=MM " + kExifTags + "-EXIF:Orientation=8",
+     false,
+     8,
+     {"IFD0:Orientation", "ExifIFD:ExifImageWidth", "GPS:GPSLatitude"}},
+    {"ExifWithThumbnail",
+     kExifTags + "'-ThumbnailImage<={thumb}'",
+     false,
+     1,
+     {"IFD1:ThumbnailImage"}},
+    {"IptcOnly", kIptcTags, false, 1, {"IPTC:Keywords", "IPTC:Caption-Abstract"}},
+    {"XmpOnly",
+     kXmpTags + "-XMP-tiff:Orientation=3",
+     false,
+     1,
+     {"XMP-tiff:Orientation", "XMP-exif:ExifImageWidth", "XMP-tiff:ImageHeight", "XMP-dc:Subject"}},
+    {"XmpOfItsOwnNamespace", "'-XMP<={xmp}'", false, 1, {"XMP-pxt:Label", "XMP-dc:Format"}},
+    {"AllThree",
+     kExifTags + kIptcTags + kXmpTags + "-EXIF:Orientation=3 -XMP-tiff:Orientation=3",
+     false,
+     3,
+     {"IFD0:Orientation", "IPTC:Keywords", "XMP-tiff:Orientation", "XMP-xmp:Rating"}},
+};
+
+const char kOwnNamespacePacket[] =
+    "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
+    "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+    "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>\n"
+    "<rdf:Description rdf:about='' xmlns:pxt='http://example.org/pixolan-test/1.0/' "
+    "xmlns:dc='http://purl.org/dc/elements/1.1/'>\n"
+    "<pxt:Batch>7</pxt:Batch><pxt:Label>night shots</pxt:Label>\n"
+    "<dc:format>image/jpeg</dc:format>\n"
+    "</rdf:Description></rdf:RDF></x:xmpmeta>\n<?xpacket end='w'?>";
+
+// A source with the case's metadata, written in the folder; returns its path.
+fs::path MakeSource(const TTempFolder& folder, const TCarryCase& c, uint32_t seed) {
+  const fs::path source = folder / (std::string(c.Name) + ".jpg");
+  WriteFileBytes(source, EngineJpeg(64, 48, seed));
+  std::string arguments = c.Arguments;
+  const auto substitute = [&](const std::string& name, const fs::path& file) {
+    const size_t at = arguments.find(name);
+    if (at != std::string::npos) arguments.replace(at, name.size(), file.string());
+  };
+  if (arguments.find("{thumb}") != std::string::npos) {
+    WriteFileBytes(folder / "thumb.jpg", EngineJpeg(16, 12, seed + 1));
+    substitute("{thumb}", folder / "thumb.jpg");
+  }
+  if (arguments.find("{xmp}") != std::string::npos) {
+    WriteFileText(folder / "own.xmp", kOwnNamespacePacket);
+    substitute("{xmp}", folder / "own.xmp");
+  }
+  if (!arguments.empty())
+    Exiftool(folder, "-overwrite_original -n " + arguments + " " + Quote(source));
+  return source;
+}
+
+void PrintTo(const TCarryCase& c, std::ostream* out) {
+  *out << c.Name;
+}
+
+class JpegMetadataCarryTest : public ::testing::TestWithParam<TCarryCase> {};
+
+// The result, of another size than the source and the size its EXIF claims, gets the
+// source's tags with Software naming this program, Orientation upright, the dimensions of
+// the result and no thumbnail; nothing else changes, and its image data is the encoder's.
+TEST_P(JpegMetadataCarryTest, ResultCarriesTheSourceTags) {
+  const TCarryCase& c = GetParam();
+  const TTempFolder folder;
+  const fs::path source = MakeSource(folder, c, 11);
+
+  const std::optional<TJpegMetadata> metadata = ReadJpegMetadata(source.string());
+  ASSERT_TRUE(metadata);
+  EXPECT_EQ(metadata->Empty(), c.Empty);
+  EXPECT_EQ(metadata->Orientation(), c.Orientation);
+
+  const TBytes encoded = EngineJpeg(40, 24, 12);
+  TBytes result = encoded;
+  EmbedJpegMetadata(*metadata, result);
+  EXPECT_EQ(ImageSegments(result), ImageSegments(encoded));
+  const fs::path target = folder / "result.jpg";
+  WriteFileAtomically(target.string(), result);
+
+  const TTags before = MetadataTags(folder, source);
+  for (const std::string& key : c.SourceHas) EXPECT_TRUE(before.count(key)) << key;
+  TTags after = MetadataTags(folder, target);
+  TTags expected;
+  for (const auto& [key, value] : before) {
+    if (key.rfind("IFD1:", 0) == 0) continue;  // the thumbnail's directory
+    expected[key] = value;
+  }
+  const auto change = [&](const std::string& key, const std::string& value) {
+    if (expected.count(key)) expected[key] = value;
+  };
+  change("IFD0:Orientation", "1");
+  change("XMP-tiff:Orientation", "1");
+  change("ExifIFD:ExifImageWidth", "40");
+  change("ExifIFD:ExifImageHeight", "24");
+  change("XMP-exif:ExifImageWidth", "40");
+  change("XMP-exif:ExifImageHeight", "24");
+  change("XMP-tiff:ImageWidth", "40");
+  change("XMP-tiff:ImageHeight", "24");
+  expected["IFD0:Software"] = kSoftware;
+  expected["XMP-xmp:CreatorTool"] = kSoftware;
+  expected["XMP-tiff:Software"] = kSoftware;
+  // exiftool adds the pointers of the directories it finds; they follow the layout.
+  for (TTags* tags : {&expected, &after})
+    for (const char* pointer : {"IFD0:ExifOffset", "IFD0:GPSInfo", "ExifIFD:InteropOffset"})
+      tags->erase(pointer);
+  EXPECT_EQ(after, expected);
+  if (c.Arguments.find("ExifByteOrder=MM") != std::string::npos) {
+    const TBytes file = ReadFileBytes(target);
+    const std::string text(file.begin(), file.end());
+    EXPECT_NE(text.find(std::string("Exif\0\0MM", 8)), std::string::npos)
+        << "the EXIF byte order changed";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, JpegMetadataCarryTest, ::testing::ValuesIn(kCarryCases),
+                         [](const auto& p) { return std::string(p.param.Name); });
+
+}  // namespace
+}  // namespace pixolan::platform
