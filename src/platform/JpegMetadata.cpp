@@ -44,11 +44,24 @@ bool IsStandalone(uint8_t marker) {
   return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
 }
 
+// Segments the metadata library writes: APP1 (EXIF, XMP), APP13 (IPTC), COM. Everything
+// else belongs to the image.
+bool IsMetadataSegment(uint8_t marker) {
+  return marker == 0xE1 || marker == 0xED || marker == 0xFE;
+}
+
 // Everything of a JPEG before its first scan.
 struct TJpegHeader {
   std::vector<uint8_t> Bytes;  // from the start-of-image marker to the scan's marker
   int32_t Width = 0;           // of the frame header; 0 when there was none
   int32_t Height = 0;
+  // Where in Bytes the segments that are not metadata lie (begin, end), in file order.
+  std::vector<std::pair<size_t, size_t>> ImageSegments;
+
+  std::span<const uint8_t> Segment(size_t index) const {
+    const auto [begin, end] = ImageSegments[index];
+    return std::span<const uint8_t>(Bytes).subspan(begin, end - begin);
+  }
 };
 
 class THeaderFault : public std::runtime_error {
@@ -102,6 +115,7 @@ std::optional<TJpegHeader> ScanHeaderFrom(Read&& read) {
         header.Width = int32_t(bytes[payload + 3] << 8 | bytes[payload + 4]);
       }
     }
+    if (!IsMetadataSegment(marker)) header.ImageSegments.emplace_back(markerStart, bytes.size());
     if (!take(1)) throw THeaderFault("it ends before its image data");
     if (bytes.back() != 0xFF) throw THeaderFault("its header holds data outside any segment");
   }
@@ -306,18 +320,29 @@ void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpeg
     throw EJpegMetadataError(context + e.what() + ".");
   }
 
-  // The library copies everything from the first scan on; a result that differs there
-  // would be a different image.
+  // The library is to copy every segment but the metadata, and everything from the first
+  // scan on. It does not know every marker (those of JPEG-LS, for one) and would then
+  // write a different image, or a broken one.
   std::optional<TJpegHeader> writtenHeader;
   try {
     writtenHeader = ScanHeader(written);
   } catch (const THeaderFault& e) {
-    throw EJpegMetadataError(context + "the library wrote a damaged file (" + e.what() + ").");
+    throw EJpegMetadataError(context + "the metadata library wrote a damaged file (" + e.what() +
+                             ").");
   }
-  if (!writtenHeader || written.size() - writtenHeader->Bytes.size() != imageData.size() ||
-      !std::equal(imageData.begin(), imageData.end(),
-                  written.begin() + std::ptrdiff_t(writtenHeader->Bytes.size())))
-    throw EJpegMetadataError(context + "the library changed the image data.");
+  const auto sameImage = [&] {
+    if (!writtenHeader || writtenHeader->ImageSegments.size() != header->ImageSegments.size())
+      return false;
+    for (size_t i = 0; i < header->ImageSegments.size(); ++i) {
+      const std::span<const uint8_t> before = header->Segment(i), after = writtenHeader->Segment(i);
+      if (!std::equal(before.begin(), before.end(), after.begin(), after.end())) return false;
+    }
+    const std::span<const uint8_t> writtenData =
+        std::span<const uint8_t>(written).subspan(writtenHeader->Bytes.size());
+    return std::equal(imageData.begin(), imageData.end(), writtenData.begin(), writtenData.end());
+  };
+  if (!sameImage())
+    throw EJpegMetadataError(context + "the metadata library changed the image data.");
   jpegBytes = std::move(written);
 }
 

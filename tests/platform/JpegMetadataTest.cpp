@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <set>
@@ -337,6 +340,248 @@ TEST_P(JpegMetadataCarryTest, ResultCarriesTheSourceTags) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, JpegMetadataCarryTest, ::testing::ValuesIn(kCarryCases),
                          [](const auto& p) { return std::string(p.param.Name); });
+
+// ---- The image data -----------------------------------------------------------------------
+
+// A source with EXIF, IPTC and XMP, read once for the tests below.
+const TJpegMetadata& FullMetadata() {
+  static const TJpegMetadata metadata = [] {
+    const TTempFolder folder;
+    const std::optional<TJpegMetadata> read =
+        ReadJpegMetadata(MakeSource(folder, kCarryCases[std::size(kCarryCases) - 1], 5).string());
+    if (!read) throw std::runtime_error("the full-metadata source did not read");
+    return *read;
+  }();
+  return metadata;
+}
+
+struct TEncoderCase {
+  const char* Name;
+  int32_t Width, Height;
+  bool Progressive;
+  imaging::TImageFormatId Format;
+};
+
+// Whatever the encoder made, embedding changes metadata segments only: the tables, frame
+// header, scans and end marker come out byte for byte.
+TEST(JpegMetadataTest, ImageDataStaysByteForByte) {
+  using F = imaging::TImageFormatId;
+  const TEncoderCase cases[] = {
+      {"baseline", 64, 48, false, F::R8G8B8}, {"progressive", 64, 48, true, F::R8G8B8},
+      {"gray", 33, 17, false, F::Gray8},      {"single pixel", 1, 1, false, F::R8G8B8},
+      {"large", 1000, 700, true, F::R8G8B8},
+  };
+  for (const TEncoderCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TBytes encoded = EngineJpeg(c.Width, c.Height, 3, c.Progressive, c.Format);
+    TBytes result = encoded;
+    EmbedJpegMetadata(FullMetadata(), result);
+    EXPECT_EQ(ImageSegments(result), ImageSegments(encoded));
+    EXPECT_EQ(Segments(result).back().Bytes, Segments(encoded).back().Bytes);
+    EXPECT_GT(result.size(), encoded.size() + 1000) << "no metadata was written";
+  }
+}
+
+// Every conformance file (baseline, extended, progressive, lossless, arithmetic coding,
+// restart intervals, DNL, comments) reads, and takes metadata with its image data
+// unchanged. The metadata library drops the frame header of some JPEG-LS files (a marker
+// it does not know); those are refused and left as they were.
+TEST(JpegMetadataTest, EveryConformanceFileTakesMetadata) {
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(kJpegSuite)) {
+    if (entry.path().extension() != ".jpg") continue;
+    ++files;
+    SCOPED_TRACE(entry.path().string());
+    std::optional<TJpegMetadata> read;
+    ASSERT_NO_THROW(read = ReadJpegMetadata(entry.path().string()));
+    ASSERT_TRUE(read);
+    const TBytes original = ReadFileBytes(entry.path());
+    TBytes result = original;
+    const std::string error =
+        ErrorOf<EJpegMetadataError>([&] { EmbedJpegMetadata(FullMetadata(), result); });
+    if (error != "no error") {
+      EXPECT_EQ(entry.path().parent_path().filename(), "ls") << error;
+      EXPECT_NE(error.find("the metadata library"), std::string::npos) << error;
+      EXPECT_EQ(result, original);
+      continue;
+    }
+    EXPECT_EQ(ImageSegments(result), ImageSegments(original));
+  }
+  EXPECT_GE(files, 300u);
+}
+
+// ---- Files that are not JPEGs, and damaged ones ------------------------------------------
+
+// An engine JPEG with one more segment right after its start marker.
+TBytes WithSegment(uint8_t marker, const std::string& payload) {
+  TBytes jpeg = EngineJpeg(16, 16, 3);
+  TBytes segment = {0xFF, marker};
+  test::AddBe16(segment, uint32_t(payload.size() + 2));
+  segment.insert(segment.end(), payload.begin(), payload.end());
+  jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
+  return jpeg;
+}
+
+TBytes Prefix(const TBytes& bytes, size_t size) {
+  return TBytes(bytes.begin(), bytes.begin() + ptrdiff_t(size));
+}
+
+const std::string kExifStart("Exif\0\0", 6);
+const std::string kXmpStart("http://ns.adobe.com/xap/1.0/\0", 29);
+
+struct TReadCase {
+  const char* Name;
+  // Makes the file to read in the folder, returns its path.
+  std::function<fs::path(const TTempFolder&)> Make;
+  // "value", "empty" (a value without metadata), "none" (nullopt), or a part of the error.
+  std::string Expected;
+};
+
+fs::path FileOf(const TTempFolder& folder, const TBytes& bytes) {
+  const fs::path file = folder / "file.jpg";
+  WriteFileBytes(file, bytes);
+  return file;
+}
+
+const TReadCase kReadCases[] = {
+    {"empty file", [](const auto& f) { return FileOf(f, {}); }, "none"},
+    {"start marker alone",
+     [](const auto& f) {
+       return FileOf(f, {0xFF, 0xD8});
+     },
+     "none"},
+    {"png",
+     [](const auto& f) {
+       return FileOf(f, {0x89, 'P', 'N', 'G', 13, 10, 26, 10});
+     },
+     "none"},
+    {"folder", [](const auto& f) { return f.Path(); }, "none"},
+    {"named pipe",
+     [](const auto& f) {
+       const fs::path pipe = f / "pipe.jpg";
+       EXPECT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+       return pipe;
+     },
+     "none"},
+    {"missing file", [](const auto& f) { return f / "gone.jpg"; }, "No such file or directory"},
+    {"cut inside a segment",
+     [](const auto& f) { return FileOf(f, Prefix(EngineJpeg(16, 16, 3), 30)); },
+     "it ends before its image data"},
+    {"end before any scan",
+     [](const auto& f) {
+       return FileOf(f, {0xFF, 0xD8, 0xFF, 0xD9});
+     },
+     "misplaced marker"},
+    {"segment length below 2",
+     [](const auto& f) {
+       return FileOf(f, {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x01, 0xFF, 0xDA});
+     },
+     "wrong length"},
+    {"bytes between segments",
+     [](const auto& f) {
+       TBytes jpeg = EngineJpeg(16, 16, 3);
+       jpeg.insert(jpeg.begin() + 2, {0xFF, 0xFE, 0x00, 0x03, 'x', 'y', 'z'});
+       return FileOf(f, jpeg);
+     },
+     "outside any segment"},
+    {"no metadata", [](const auto& f) { return FileOf(f, EngineJpeg(16, 16, 3)); }, "empty"},
+    {"exif of garbage",
+     [](const auto& f) { return FileOf(f, WithSegment(0xE1, kExifStart + "garbage!garbage!")); },
+     "This does not look like a TIFF image"},
+    {"exif directory far outside",
+     [](const auto& f) {
+       return FileOf(f, WithSegment(0xE1, kExifStart + std::string("II*\0\xF0\xFF\xFF\x7F", 8)));
+     },
+     "This does not look like a TIFF image"},
+    {"exif entry larger than the file",
+     [](const auto& f) {
+       // Two IFD0 entries: Make, ASCII, 2^31-1 characters at offset 38; Model "M7".
+       const std::string tiff(
+           "II*\0\x08\0\0\0\x02\0"
+           "\x0F\x01\x02\0\xFF\xFF\xFF\x7F\x26\0\0\0"
+           "\x10\x01\x02\0\x03\0\0\0M7\0\0"
+           "\0\0\0\0",
+           38);
+       return FileOf(f, WithSegment(0xE1, kExifStart + tiff + "Testmaker"));
+     },
+     "value"},
+    {"xmp of broken xml",
+     [](const auto& f) {
+       return FileOf(f, WithSegment(0xE1, kXmpStart + "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf"));
+     },
+     "empty"},
+    {"iptc of garbage",
+     [](const auto& f) {
+       return FileOf(
+           f,
+           WithSegment(0xED, std::string("Photoshop 3.0\0008BIM\x04\x04\0\0\xFF\xFF\xFF\xF0", 30)));
+     },
+     "empty"},
+};
+
+void PrintTo(const TReadCase& c, std::ostream* out) {
+  *out << c.Name;
+}
+
+// Sends this process's stderr to a file while it lives.
+class TStderrCapture {
+ public:
+  explicit TStderrCapture(const fs::path& file)
+      : saved_(::dup(2)), file_(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)) {
+    std::fflush(stderr);
+    ::dup2(file_.Get(), 2);
+  }
+  ~TStderrCapture() {
+    std::fflush(stderr);
+    std::cerr.flush();
+    ::dup2(saved_.Get(), 2);
+  }
+  TStderrCapture(const TStderrCapture&) = delete;
+  TStderrCapture& operator=(const TStderrCapture&) = delete;
+
+ private:
+  TUniqueFd saved_;
+  TUniqueFd file_;
+};
+
+class JpegMetadataReadTest : public ::testing::TestWithParam<TReadCase> {};
+
+// A file is a JPEG with metadata, one without, no JPEG, or refused with the reason; the
+// library's complaints about damaged metadata never reach stderr, and whatever was read
+// can be embedded.
+TEST_P(JpegMetadataReadTest, ReadsOrRefuses) {
+  const TReadCase& c = GetParam();
+  const TTempFolder folder;
+  const fs::path file = c.Make(folder);
+  const fs::path log = folder / "stderr.log";
+  std::string outcome;
+  {
+    const TStderrCapture capture(log);
+    try {
+      const std::optional<TJpegMetadata> read = ReadJpegMetadata(file.string());
+      outcome = !read ? "none" : read->Empty() ? "empty" : "value";
+      if (read) {
+        TBytes result = EngineJpeg(8, 8, 4);
+        EmbedJpegMetadata(*read, result);
+      }
+    } catch (const EJpegMetadataError& e) {
+      outcome = e.what();
+      EXPECT_NE(outcome.find(file.string()), std::string::npos) << outcome;
+    }
+  }
+  if (c.Expected == "none" || c.Expected == "empty" || c.Expected == "value")
+    EXPECT_EQ(outcome, c.Expected);
+  else
+    EXPECT_NE(outcome.find(c.Expected), std::string::npos) << outcome;
+  EXPECT_EQ(test::ReadFileText(log), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, JpegMetadataReadTest, ::testing::ValuesIn(kReadCases),
+                         [](const auto& p) {
+                           std::string name = p.param.Name;
+                           std::replace(name.begin(), name.end(), ' ', '_');
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace pixolan::platform
