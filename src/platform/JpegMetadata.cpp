@@ -21,7 +21,10 @@ namespace pixolan::platform {
 struct TJpegMetadata::TData {
   Exiv2::ExifData Exif;
   Exiv2::IptcData Iptc;
-  Exiv2::XmpData Xmp;
+  // The packet, not the library's decoded form: that names each property's namespace by a
+  // prefix that means whatever the process-wide table says at the time, and another file
+  // read meanwhile may give the prefix to another namespace.
+  std::string XmpPacket;
   // The source's EXIF byte order; maker notes are laid out for it.
   Exiv2::ByteOrder Order = Exiv2::invalidByteOrder;
 };
@@ -135,28 +138,35 @@ std::string SystemReason(int error) {
   return std::error_code(error, std::generic_category()).message();
 }
 
-// ---- Exiv2, once per process ----------------------------------------------------------
+// ---- Exiv2, one call at a time ----------------------------------------------------------
 
-// Serialises the XMP toolkit's registration of namespaces that a packet brings along.
-void LockXmpToolkit(void* mutex, bool lock) {
-  if (lock)
-    static_cast<std::mutex*>(mutex)->lock();
-  else
-    static_cast<std::mutex*>(mutex)->unlock();
-}
+// Held around every use of the library. Besides the settings made once below, Exiv2 keeps
+// process-wide tables of XMP namespaces and their prefixes, and decoding a packet adds to
+// them: two threads decoding packets that use one prefix for different namespaces have
+// been seen to write each other's namespace. The work done under the lock is the metadata
+// alone (and one copy of the encoded image), small beside decoding and encoding an image,
+// so converting several files at once loses little by it.
+class TExiv2Lock {
+ public:
+  TExiv2Lock() : lock_(Mutex()) {
+    // Silences the library (it would print warnings about damaged metadata to stderr) and
+    // starts its XMP toolkit, once, before any other use.
+    static const bool ready = [] {
+      Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+      Exiv2::LogMsg::setHandler(nullptr);
+      return Exiv2::XmpParser::initialize();
+    }();
+    if (!ready) throw EJpegMetadataError("The XMP toolkit of the metadata library cannot start.");
+  }
 
-// Silences the library and starts its XMP toolkit with a lock, before any thread uses
-// them: neither step may run while another thread is inside the library. Both are
-// process-wide settings of the library, made once and never changed.
-void PrepareExiv2() {
-  static std::mutex xmpToolkitLock;
-  static const bool ready = [] {
-    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-    Exiv2::LogMsg::setHandler(nullptr);
-    return Exiv2::XmpParser::initialize(&LockXmpToolkit, &xmpToolkitLock);
-  }();
-  if (!ready) throw EJpegMetadataError("The XMP toolkit of the metadata library cannot start.");
-}
+ private:
+  static std::mutex& Mutex() {
+    static std::mutex mutex;
+    return mutex;
+  }
+
+  std::lock_guard<std::mutex> lock_;
+};
 
 // ---- What the carried metadata says of the result -------------------------------------
 
@@ -217,7 +227,7 @@ TJpegMetadata::TJpegMetadata() : data_(std::make_shared<const TData>()) {}
 TJpegMetadata::TJpegMetadata(std::shared_ptr<const TData> data) : data_(std::move(data)) {}
 
 bool TJpegMetadata::Empty() const {
-  return data_->Exif.empty() && data_->Iptc.empty() && data_->Xmp.empty();
+  return data_->Exif.empty() && data_->Iptc.empty() && data_->XmpPacket.empty();
 }
 
 int TJpegMetadata::Orientation() const {
@@ -262,14 +272,15 @@ std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path) {
   std::vector<uint8_t>& bytes = header->Bytes;
   bytes.push_back(0xFF);
   bytes.push_back(kMarkerEoi);
-  PrepareExiv2();
   auto data = std::make_shared<TJpegMetadata::TData>();
   try {
+    const TExiv2Lock lock;
     auto image = Exiv2::ImageFactory::open(bytes.data(), long(bytes.size()));
     image->readMetadata();
     data->Exif = image->exifData();
     data->Iptc = image->iptcData();
-    data->Xmp = image->xmpData();
+    // A packet the library cannot decode is left out, as it would be on writing.
+    if (!image->xmpData().empty()) data->XmpPacket = image->xmpPacket();
     data->Order = image->byteOrder();
   } catch (const std::exception& e) {
     throw EJpegMetadataError(context + e.what() + ".");
@@ -292,12 +303,14 @@ void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpeg
   const std::span<const uint8_t> imageData =
       std::span<const uint8_t>(jpegBytes).subspan(header->Bytes.size());
 
-  PrepareExiv2();
   const TJpegMetadata::TData& source = *metadata.data_;
   std::vector<uint8_t> written;
   try {
+    const TExiv2Lock lock;
     Exiv2::ExifData exif = source.Exif;
-    Exiv2::XmpData xmp = source.Xmp;
+    Exiv2::XmpData xmp;
+    if (!source.XmpPacket.empty() && Exiv2::XmpParser::decode(xmp, source.XmpPacket) != 0)
+      xmp.clear();
     DescribeResult(exif, xmp, *header);
     // The library reads from the caller's bytes and writes the new file into a buffer of
     // its own.

@@ -484,6 +484,21 @@ const TReadCase kReadCases[] = {
        return FileOf(f, jpeg);
      },
      "outside any segment"},
+    {"header over the limit",
+     [](const auto& f) {
+       // APP15 segments of 64 KiB each, one more than the limit holds.
+       TBytes jpeg = EngineJpeg(16, 16, 3);
+       const size_t count = kMaxJpegHeaderBytes / 65537 + 1;
+       TBytes segments;
+       segments.reserve(count * 65537);
+       for (size_t i = 0; i < count; ++i) {
+         segments.insert(segments.end(), {0xFF, 0xEF, 0xFF, 0xFF});
+         segments.resize(segments.size() + 65533, 0);
+       }
+       jpeg.insert(jpeg.begin() + 2, segments.begin(), segments.end());
+       return FileOf(f, jpeg);
+     },
+     "larger than 16 MiB"},
     {"no metadata", [](const auto& f) { return FileOf(f, EngineJpeg(16, 16, 3)); }, "empty"},
     {"exif of garbage",
      [](const auto& f) { return FileOf(f, WithSegment(0xE1, kExifStart + "garbage!garbage!")); },
@@ -582,6 +597,90 @@ INSTANTIATE_TEST_SUITE_P(Files, JpegMetadataReadTest, ::testing::ValuesIn(kReadC
                            std::replace(name.begin(), name.end(), ' ', '_');
                            return name;
                          });
+
+// Bytes that are no JPEG, or a damaged one, are refused and left as they were.
+TEST(JpegMetadataTest, EmbeddingRefusesWhatIsNoJpeg) {
+  const TBytes jpeg = EngineJpeg(16, 16, 3);
+  const struct {
+    const char* Name;
+    TBytes Bytes;
+    const char* Error;
+  } cases[] = {
+      {"empty", {}, "it is not JPEG data"},
+      {"png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 0}, "it is not JPEG data"},
+      {"cut in its header", Prefix(jpeg, 40), "it ends before its image data"},
+      {"end before any scan", {0xFF, 0xD8, 0xFF, 0xD9}, "misplaced marker"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TBytes bytes = c.Bytes;
+    const std::string error =
+        ErrorOf<EJpegMetadataError>([&] { EmbedJpegMetadata(FullMetadata(), bytes); });
+    EXPECT_NE(error.find(c.Error), std::string::npos) << error;
+    EXPECT_EQ(bytes, c.Bytes);
+  }
+}
+
+// ---- Threads ------------------------------------------------------------------------------
+
+// Files are converted several at once: threads that read and embed at the same time, each
+// source with an XMP namespace nobody has seen yet, get what one thread alone gets.
+TEST(JpegMetadataTest, ThreadsReadAndEmbedAtOnce) {
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 8;
+  const TTempFolder folder;
+  const auto sourceOf = [&](int i) { return folder / ("source" + std::to_string(i) + ".jpg"); };
+  for (int i = 0; i < kThreads; ++i) {
+    const std::string ns = "http://example.org/pixolan-threads/" + std::to_string(i) + "/";
+    std::string packet = kOwnNamespacePacket;
+    const std::string old = "http://example.org/pixolan-test/1.0/";
+    packet.replace(packet.find(old), old.size(), ns);
+    const fs::path xmp = folder / ("own" + std::to_string(i) + ".xmp");
+    WriteFileText(xmp, packet);
+    WriteFileBytes(sourceOf(i), EngineJpeg(32, 24, uint32_t(20 + i)));
+    Exiftool(folder, "-overwrite_original -n " + kExifTags + kIptcTags +
+                         Quote("-XMP<=" + xmp.string()) + " " + Quote(sourceOf(i)));
+  }
+  const TBytes encoded = EngineJpeg(24, 16, 9);
+
+  // results[thread][source]
+  std::vector<std::vector<TBytes>> results(kThreads, std::vector<TBytes>(kThreads));
+  std::vector<std::string> errors(kThreads);
+  {
+    std::vector<std::jthread> threads;
+    for (int t = 0; t < kThreads; ++t)
+      threads.emplace_back([&, t] {
+        try {
+          for (int round = 0; round < kRounds; ++round) {
+            // Every thread goes through all sources, starting at a different one.
+            for (int k = 0; k < kThreads; ++k) {
+              const int i = (t + k + round) % kThreads;
+              const fs::path file = sourceOf(i);
+              const std::optional<TJpegMetadata> read = ReadJpegMetadata(file.string());
+              if (!read) throw std::runtime_error("no metadata in " + file.string());
+              TBytes result = encoded;
+              EmbedJpegMetadata(*read, result);
+              if (results[t][i].empty())
+                results[t][i] = std::move(result);
+              else if (results[t][i] != result)
+                throw std::runtime_error("two rounds differ for " + file.string());
+            }
+          }
+        } catch (const std::exception& e) {
+          errors[t] = e.what();
+        }
+      });
+  }
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(errors[t], "") << "thread " << t;
+  for (int i = 0; i < kThreads; ++i) {
+    TBytes alone = encoded;
+    EmbedJpegMetadata(*ReadJpegMetadata(sourceOf(i).string()), alone);
+    const std::string text(alone.begin(), alone.end());
+    EXPECT_NE(text.find("pixolan-threads/" + std::to_string(i) + "/"), std::string::npos);
+    for (int t = 0; t < kThreads; ++t)
+      EXPECT_EQ(results[t][i], alone) << "thread " << t << ", file " << i;
+  }
+}
 
 }  // namespace
 }  // namespace pixolan::platform
