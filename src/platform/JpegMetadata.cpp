@@ -27,6 +27,8 @@ struct TJpegMetadata::TData {
   std::string XmpPacket;
   // The source's EXIF byte order; maker notes are laid out for it.
   Exiv2::ByteOrder Order = Exiv2::invalidByteOrder;
+  // The ICC profile; empty when there was none or it was damaged.
+  std::vector<uint8_t> Icc;
 };
 
 namespace {
@@ -47,9 +49,14 @@ bool IsStandalone(uint8_t marker) {
   return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
 }
 
-// Segments the metadata library writes: APP1 (EXIF, XMP), APP13 (IPTC), COM. Everything
-// else belongs to the image.
-bool IsMetadataSegment(uint8_t marker) {
+constexpr char kIccSignature[] = "ICC_PROFILE";  // with its terminating zero: 12 bytes
+
+// Segments the metadata library writes: APP1 (EXIF, XMP), APP2 holding an ICC profile,
+// APP13 (IPTC), COM. Everything else belongs to the image.
+bool IsMetadataSegment(uint8_t marker, std::span<const uint8_t> payload) {
+  if (marker == 0xE2)
+    return payload.size() >= sizeof kIccSignature &&
+           std::memcmp(payload.data(), kIccSignature, sizeof kIccSignature) == 0;
   return marker == 0xE1 || marker == 0xED || marker == 0xFE;
 }
 
@@ -58,6 +65,7 @@ struct TJpegHeader {
   std::vector<uint8_t> Bytes;  // from the start-of-image marker to the scan's marker
   int32_t Width = 0;           // of the frame header; 0 when there was none
   int32_t Height = 0;
+  int32_t Components = 0;
   // Where in Bytes the segments that are not metadata lie (begin, end), in file order.
   std::vector<std::pair<size_t, size_t>> ImageSegments;
 
@@ -107,18 +115,22 @@ std::optional<TJpegHeader> ScanHeaderFrom(Read&& read) {
     }
     if (marker == 0x00 || marker == kMarkerEoi || marker == kMarkerSoi)
       throw THeaderFault("its header holds a misplaced marker");
+    std::span<const uint8_t> payload;
     if (!IsStandalone(marker)) {
       if (!take(2)) throw THeaderFault("it ends before its image data");
       const size_t length = size_t(bytes[bytes.size() - 2]) << 8 | bytes.back();
       if (length < 2) throw THeaderFault("a segment of its header has a wrong length");
-      const size_t payload = bytes.size();
+      const size_t at = bytes.size();
       if (!take(length - 2)) throw THeaderFault("it ends before its image data");
-      if (IsFrameHeader(marker) && length - 2 >= 5) {
-        header.Height = int32_t(bytes[payload + 1] << 8 | bytes[payload + 2]);
-        header.Width = int32_t(bytes[payload + 3] << 8 | bytes[payload + 4]);
+      payload = std::span<const uint8_t>(bytes).subspan(at);
+      if (IsFrameHeader(marker) && payload.size() >= 6) {
+        header.Height = int32_t(payload[1] << 8 | payload[2]);
+        header.Width = int32_t(payload[3] << 8 | payload[4]);
+        header.Components = payload[5];
       }
     }
-    if (!IsMetadataSegment(marker)) header.ImageSegments.emplace_back(markerStart, bytes.size());
+    if (!IsMetadataSegment(marker, payload))
+      header.ImageSegments.emplace_back(markerStart, bytes.size());
     if (!take(1)) throw THeaderFault("it ends before its image data");
     if (bytes.back() != 0xFF) throw THeaderFault("its header holds data outside any segment");
   }
@@ -218,6 +230,30 @@ void DescribeResult(Exiv2::ExifData& exif, Exiv2::XmpData& xmp, const TJpegHeade
   }
 }
 
+// ---- The colour profile ------------------------------------------------------------------
+
+constexpr size_t kIccHeaderSize = 128;
+
+// A profile whose header is whole and whose size field is the size found.
+bool IsWholeIccProfile(std::span<const uint8_t> profile) {
+  if (profile.size() < kIccHeaderSize) return false;
+  const uint32_t size = uint32_t(profile[0]) << 24 | uint32_t(profile[1]) << 16 |
+                        uint32_t(profile[2]) << 8 | profile[3];
+  return size == profile.size() && std::memcmp(profile.data() + 36, "acsp", 4) == 0;
+}
+
+// Whether the profile's colour space is the one of a JPEG with that many components. A
+// result's pixels are the source's as decoded, in the source's colour space, so its
+// profile still describes them, unless the conversion changed the kind of data: the CMYK
+// profile of a CMYK source says nothing of its RGB result.
+bool IccFits(std::span<const uint8_t> profile, int32_t components) {
+  const char* space = components == 1   ? "GRAY"
+                      : components == 3 ? "RGB "
+                      : components == 4 ? "CMYK"
+                                        : nullptr;
+  return space && std::memcmp(profile.data() + 16, space, 4) == 0;
+}
+
 }  // namespace
 
 // ---- TJpegMetadata ----------------------------------------------------------------------
@@ -227,7 +263,8 @@ TJpegMetadata::TJpegMetadata() : data_(std::make_shared<const TData>()) {}
 TJpegMetadata::TJpegMetadata(std::shared_ptr<const TData> data) : data_(std::move(data)) {}
 
 bool TJpegMetadata::Empty() const {
-  return data_->Exif.empty() && data_->Iptc.empty() && data_->XmpPacket.empty();
+  return data_->Exif.empty() && data_->Iptc.empty() && data_->XmpPacket.empty() &&
+         data_->Icc.empty();
 }
 
 int TJpegMetadata::Orientation() const {
@@ -282,6 +319,11 @@ std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path) {
     // A packet the library cannot decode is left out, as it would be on writing.
     if (!image->xmpData().empty()) data->XmpPacket = image->xmpPacket();
     data->Order = image->byteOrder();
+    if (image->iccProfileDefined()) {
+      const Exiv2::DataBuf& icc = *image->iccProfile();
+      const std::span<const uint8_t> profile(icc.pData_, size_t(std::max(icc.size_, 0L)));
+      if (IsWholeIccProfile(profile)) data->Icc.assign(profile.begin(), profile.end());
+    }
   } catch (const std::exception& e) {
     throw EJpegMetadataError(context + e.what() + ".");
   }
@@ -318,6 +360,10 @@ void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpeg
     image->setExifData(exif);
     image->setIptcData(source.Iptc);
     image->setXmpData(xmp);
+    if (!source.Icc.empty() && IccFits(source.Icc, header->Components)) {
+      Exiv2::DataBuf icc(source.Icc.data(), long(source.Icc.size()));
+      image->setIccProfile(icc, true);
+    }
     image->setByteOrder(source.Order == Exiv2::invalidByteOrder ? Exiv2::littleEndian
                                                                 : source.Order);
     image->writeMetadata();

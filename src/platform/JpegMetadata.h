@@ -1,5 +1,5 @@
-// Carrying the EXIF, IPTC and XMP metadata of a JPEG source into a JPEG result, through
-// Exiv2.
+// Carrying the metadata of a JPEG source (EXIF, IPTC, XMP and the ICC colour profile)
+// into a JPEG result, through Exiv2.
 //
 // The result is the converted image: its pixels are the source's pixels as decoded (no
 // turn from the EXIF Orientation is applied on loading), after whatever the conversion did
@@ -17,11 +17,18 @@
 // - The embedded thumbnail (EXIF IFD1, XMP xmp:Thumbnails) is dropped: it shows the
 //   unconverted image, and file browsers would show that instead of the result. Making a
 //   new one would need the image engine, which this layer does not reach.
-// Every other tag is carried unchanged, in the source's EXIF byte order. The JPEG comment,
-// ICC profile and other Photoshop resources than IPTC are not carried.
+// - The ICC colour profile is carried when its colour space is the result's (an RGB
+//   profile into a three-component JPEG, a gray one into a one-component JPEG): the pixels
+//   keep the source's values, and without their profile viewers would take them for sRGB.
+//   A profile of another kind (the CMYK profile of a CMYK source converted to RGB) no
+//   longer describes the pixels and is left out.
+// Every other tag is carried unchanged, in the source's EXIF byte order. The JPEG comment
+// and other Photoshop resources than IPTC are not carried.
 //
-// Exiv2 is used silenced (it never prints) and initialised once, so several threads may
-// read and embed at once, each on its own data.
+// Exiv2 never prints (it is silenced before its first use) and is entered by one call at a
+// time: it keeps process-wide XMP namespace tables that decoding a packet changes. So
+// several threads may read and embed at once, each on its own data; they take turns for
+// the metadata work alone.
 #pragma once
 
 #include <cstddef>
@@ -51,14 +58,14 @@ class EJpegMetadataError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The EXIF, IPTC and XMP of one JPEG file, as read. A value: copies are cheap and share
-// the (never changed) data, so one may be handed between threads.
+// The EXIF, IPTC, XMP and ICC profile of one JPEG file, as read. A value: copies are cheap and
+// share the (never changed) data, so one may be handed between threads.
 class TJpegMetadata {
  public:
   // No metadata at all; embedding it still writes the Software fields.
   TJpegMetadata();
 
-  // Whether the file had no EXIF, IPTC or XMP.
+  // Whether the file had no EXIF, IPTC, XMP or ICC profile.
   bool Empty() const;
   // The source's EXIF Orientation, 1..8 as the EXIF standard numbers them (1 stored
   // upright, 3 turned by 180 degrees, 6 needs a quarter turn clockwise, 8 anticlockwise,
@@ -83,14 +90,14 @@ class TJpegMetadata {
 // its header is damaged or too large, or when the metadata library refuses the metadata;
 // such a file is still convertible, and callers decide whether the result goes without
 // metadata. Metadata the library can read around (a broken XMP packet, a bad EXIF entry)
-// is left out silently.
+// is left out silently, and so is a damaged ICC profile.
 std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path);
 
 // Writes metadata, with the changes described at the top of this file, into the encoded
-// JPEG in jpegBytes, replacing any EXIF, IPTC, XMP and comment it has. The image data is
-// not recompressed: every byte from the first scan on stays as it was, which is checked.
-// Raises EJpegMetadataError when jpegBytes is no JPEG or the metadata cannot be written
-// (for example XMP over the 64 KiB a JPEG segment holds); jpegBytes is then unchanged.
+// JPEG in jpegBytes, replacing any EXIF, IPTC, XMP, ICC profile and comment it has. The image data
+// is not recompressed: every byte from the first scan on stays as it was, which is checked. Raises
+// EJpegMetadataError when jpegBytes is no JPEG or the metadata cannot be written (for example XMP
+// over the 64 KiB a JPEG segment holds); jpegBytes is then unchanged.
 void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpegBytes);
 
 }  // namespace pixolan::platform

@@ -47,6 +47,7 @@ using test::WriteFileBytes;
 using test::WriteFileText;
 
 const fs::path kJpegSuite = fs::path(PIXOLAN_TESTDATA_DIR) / "jpeg" / "jpegsuite";
+const fs::path kRgbProfile = fs::path(PIXOLAN_TESTDATA_DIR) / "gif" / "pygif" / "sRGB.icc";
 const std::string kSoftware = "\"Orvanta Pixolan\"";
 
 // ---- Fixtures ---------------------------------------------------------------------------
@@ -75,8 +76,9 @@ void Exiftool(const TTempFolder& folder, const std::string& arguments) {
 }
 
 // The metadata groups of exiftool's -G1 names that stand for carried metadata: EXIF
-// directories, IPTC and XMP namespaces. Left out: what exiftool reports of the file and
-// the JFIF header, and XMP-x:XMPToolkit, which names whoever serialised the packet last.
+// directories, IPTC, XMP namespaces and the parts of an ICC profile. Left out: what exiftool
+// reports of the file and the JFIF header, and XMP-x:XMPToolkit, which names whoever serialised the
+// packet last.
 bool IsMetadataTag(const std::string& key) {
   static const std::vector<std::string> kGroups = {
       "IFD0:", "IFD1:", "ExifIFD:", "GPS:", "InteropIFD:", "IPTC:", "XMP-"};
@@ -679,6 +681,52 @@ TEST(JpegMetadataTest, ThreadsReadAndEmbedAtOnce) {
     EXPECT_NE(text.find("pixolan-threads/" + std::to_string(i) + "/"), std::string::npos);
     for (int t = 0; t < kThreads; ++t)
       EXPECT_EQ(results[t][i], alone) << "thread " << t << ", file " << i;
+  }
+}
+
+// ---- The colour profile -----------------------------------------------------------------
+
+// A colour profile goes with the pixels it describes: an RGB profile into an RGB result, a
+// gray one into a gray result, byte for byte; neither into the other kind.
+TEST(JpegMetadataTest, ColourProfileGoesWhereItsColourSpaceFits) {
+  using F = imaging::TImageFormatId;
+  const TBytes rgb = ReadFileBytes(kRgbProfile);
+  ASSERT_GT(rgb.size(), 128u) << kRgbProfile;
+  TBytes gray = rgb;
+  std::copy_n("GRAY", 4, gray.begin() + 16);
+  const struct {
+    const char* Name;
+    const TBytes& Profile;
+    F Result;
+    bool Carried;
+  } cases[] = {
+      {"rgb into rgb", rgb, F::R8G8B8, true},
+      {"rgb into gray", rgb, F::Gray8, false},
+      {"gray into gray", gray, F::Gray8, true},
+      {"gray into rgb", gray, F::R8G8B8, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TTempFolder folder;
+    const fs::path profile = folder / "profile.icc", source = folder / "source.jpg";
+    WriteFileBytes(profile, c.Profile);
+    WriteFileBytes(source, EngineJpeg(32, 24, 6));
+    Exiftool(folder, "-overwrite_original " + Quote("-ICC_Profile<=" + profile.string()) + " " +
+                         Quote(source));
+    const std::optional<TJpegMetadata> metadata = ReadJpegMetadata(source.string());
+    ASSERT_TRUE(metadata);
+    EXPECT_FALSE(metadata->Empty());
+
+    const TBytes encoded = EngineJpeg(20, 10, 7, false, c.Result);
+    TBytes result = encoded;
+    EmbedJpegMetadata(*metadata, result);
+    EXPECT_EQ(ImageSegments(result), ImageSegments(encoded));
+    const fs::path target = folder / "result.jpg", carried = folder / "carried.icc";
+    WriteFileBytes(target, result);
+    ASSERT_TRUE(
+        test::RunCommand("exiftool -b -ICC_Profile " + Quote(target) + " >" + Quote(carried),
+                         folder / "exiftool.log"));
+    EXPECT_EQ(ReadFileBytes(carried), c.Carried ? c.Profile : TBytes());
   }
 }
 
