@@ -529,9 +529,12 @@ const TReadCase kReadCases[] = {
      "empty"},
     {"iptc of garbage",
      [](const auto& f) {
-       return FileOf(
-           f,
-           WithSegment(0xED, std::string("Photoshop 3.0\0008BIM\x04\x04\0\0\xFF\xFF\xFF\xF0", 30)));
+       // The IPTC resource claims 4 GiB.
+       const std::string resource(
+           "Photoshop 3.0\0"
+           "8BIM\x04\x04\0\0\xFF\xFF\xFF\xF0",
+           26);
+       return FileOf(f, WithSegment(0xED, resource));
      },
      "empty"},
 };
