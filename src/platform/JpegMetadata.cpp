@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <exiv2/exiv2.hpp>
+#include <map>
 #include <mutex>
 #include <span>
 #include <system_error>
@@ -332,77 +333,101 @@ std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path) {
 
 // ---- Embedding --------------------------------------------------------------------------
 
+namespace {
+
+// Writes the metadata into the JPEG through the library and returns the new file. exif
+// receives the EXIF as it was meant to be written.
+std::vector<uint8_t> WriteThroughLibrary(const TJpegMetadata::TData& source,
+                                         const std::vector<uint8_t>& jpeg,
+                                         const TJpegHeader& header, Exiv2::ExifData& exif) {
+  const TExiv2Lock lock;
+  exif = source.Exif;
+  Exiv2::XmpData xmp;
+  if (!source.XmpPacket.empty() && Exiv2::XmpParser::decode(xmp, source.XmpPacket) != 0)
+    xmp.clear();
+  DescribeResult(exif, xmp, header);
+  // The library reads from the caller's bytes and writes the new file into a buffer of its
+  // own.
+  auto image = Exiv2::ImageFactory::open(jpeg.data(), long(jpeg.size()));
+  image->setExifData(exif);
+  image->setIptcData(source.Iptc);
+  image->setXmpData(xmp);
+  if (!source.Icc.empty() && IccFits(source.Icc, header.Components)) {
+    Exiv2::DataBuf icc(source.Icc.data(), long(source.Icc.size()));
+    image->setIccProfile(icc, true);
+  }
+  image->setByteOrder(source.Order == Exiv2::invalidByteOrder ? Exiv2::littleEndian : source.Order);
+  image->writeMetadata();
+  Exiv2::BasicIo& io = image->io();
+  const long size = io.open() == 0 ? io.size() : 0;
+  std::vector<uint8_t> written(size_t(std::max(size, 0L)));
+  if (size <= 0 || io.read(written.data(), size) != size)
+    throw EJpegMetadataError("the written data cannot be read");
+  return written;
+}
+
+// Whether the library copied every segment but the metadata, and everything from the first
+// scan on. It does not know every marker (those of JPEG-LS, for one) and would then write
+// a different image, or a broken one.
+bool SameImage(std::span<const uint8_t> original, const TJpegHeader& originalHeader,
+               std::span<const uint8_t> written, const TJpegHeader& writtenHeader) {
+  if (writtenHeader.ImageSegments.size() != originalHeader.ImageSegments.size()) return false;
+  for (size_t i = 0; i < originalHeader.ImageSegments.size(); ++i) {
+    const std::span<const uint8_t> before = originalHeader.Segment(i);
+    const std::span<const uint8_t> after = writtenHeader.Segment(i);
+    if (!std::equal(before.begin(), before.end(), after.begin(), after.end())) return false;
+  }
+  const auto before = original.subspan(originalHeader.Bytes.size());
+  const auto after = written.subspan(writtenHeader.Bytes.size());
+  return std::equal(before.begin(), before.end(), after.begin(), after.end());
+}
+
+// The first EXIF tag meant to be written that the written header lacks, or holds with
+// fewer bytes; empty when none. The library makes EXIF that outgrew the 64 KiB of its
+// segment fit by emptying its largest tags, and says so only in a log message.
+std::string LostExifTag(const Exiv2::ExifData& meant, std::vector<uint8_t> writtenHeader) {
+  writtenHeader.push_back(0xFF);
+  writtenHeader.push_back(kMarkerEoi);
+  const TExiv2Lock lock;
+  auto image = Exiv2::ImageFactory::open(writtenHeader.data(), long(writtenHeader.size()));
+  image->readMetadata();
+  std::map<std::string, long> written;
+  for (const Exiv2::Exifdatum& datum : image->exifData()) written[datum.key()] = datum.size();
+  for (const Exiv2::Exifdatum& datum : meant) {
+    const auto found = written.find(datum.key());
+    if (found == written.end() || found->second < datum.size()) return datum.key();
+  }
+  return {};
+}
+
+}  // namespace
+
 void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpegBytes) {
   const std::string context = "Cannot write metadata into the JPEG result: ";
-  std::optional<TJpegHeader> header;
   try {
-    header = ScanHeader(jpegBytes);
-  } catch (const THeaderFault& e) {
-    throw EJpegMetadataError(context + e.what() + ".");
-  }
-  if (!header) throw EJpegMetadataError(context + "it is not JPEG data.");
-  if (jpegBytes.size() > size_t(LONG_MAX)) throw EJpegMetadataError(context + "it is too large.");
-  const std::span<const uint8_t> imageData =
-      std::span<const uint8_t>(jpegBytes).subspan(header->Bytes.size());
+    const std::optional<TJpegHeader> header = ScanHeader(jpegBytes);
+    if (!header) throw EJpegMetadataError("it is not JPEG data");
+    if (jpegBytes.size() > size_t(LONG_MAX)) throw EJpegMetadataError("it is too large");
+    Exiv2::ExifData exif;
+    std::vector<uint8_t> written = WriteThroughLibrary(*metadata.data_, jpegBytes, *header, exif);
 
-  const TJpegMetadata::TData& source = *metadata.data_;
-  std::vector<uint8_t> written;
-  try {
-    const TExiv2Lock lock;
-    Exiv2::ExifData exif = source.Exif;
-    Exiv2::XmpData xmp;
-    if (!source.XmpPacket.empty() && Exiv2::XmpParser::decode(xmp, source.XmpPacket) != 0)
-      xmp.clear();
-    DescribeResult(exif, xmp, *header);
-    // The library reads from the caller's bytes and writes the new file into a buffer of
-    // its own.
-    auto image = Exiv2::ImageFactory::open(jpegBytes.data(), long(jpegBytes.size()));
-    image->setExifData(exif);
-    image->setIptcData(source.Iptc);
-    image->setXmpData(xmp);
-    if (!source.Icc.empty() && IccFits(source.Icc, header->Components)) {
-      Exiv2::DataBuf icc(source.Icc.data(), long(source.Icc.size()));
-      image->setIccProfile(icc, true);
+    std::optional<TJpegHeader> writtenHeader;
+    try {
+      writtenHeader = ScanHeader(written);
+    } catch (const THeaderFault& e) {
+      throw EJpegMetadataError(std::string("the metadata library wrote a damaged file (") +
+                               e.what() + ")");
     }
-    image->setByteOrder(source.Order == Exiv2::invalidByteOrder ? Exiv2::littleEndian
-                                                                : source.Order);
-    image->writeMetadata();
-    Exiv2::BasicIo& io = image->io();
-    if (io.open() != 0) throw EJpegMetadataError(context + "the written data cannot be read.");
-    const long size = io.size();
-    written.resize(size_t(std::max(size, 0L)));
-    if (size <= 0 || io.read(written.data(), size) != size)
-      throw EJpegMetadataError(context + "the written data cannot be read.");
-  } catch (const EJpegMetadataError&) {
-    throw;
+    if (!writtenHeader || !SameImage(jpegBytes, *header, written, *writtenHeader))
+      throw EJpegMetadataError("the metadata library changed the image data");
+    if (const std::string lost = LostExifTag(exif, std::move(writtenHeader->Bytes)); !lost.empty())
+      throw EJpegMetadataError("the EXIF data is too large for a JPEG segment (" + lost +
+                               " would be left out)");
+    jpegBytes = std::move(written);
   } catch (const std::exception& e) {
+    // THeaderFault, the library's errors and the ones above, each with the reason alone.
     throw EJpegMetadataError(context + e.what() + ".");
   }
-
-  // The library is to copy every segment but the metadata, and everything from the first
-  // scan on. It does not know every marker (those of JPEG-LS, for one) and would then
-  // write a different image, or a broken one.
-  std::optional<TJpegHeader> writtenHeader;
-  try {
-    writtenHeader = ScanHeader(written);
-  } catch (const THeaderFault& e) {
-    throw EJpegMetadataError(context + "the metadata library wrote a damaged file (" + e.what() +
-                             ").");
-  }
-  const auto sameImage = [&] {
-    if (!writtenHeader || writtenHeader->ImageSegments.size() != header->ImageSegments.size())
-      return false;
-    for (size_t i = 0; i < header->ImageSegments.size(); ++i) {
-      const std::span<const uint8_t> before = header->Segment(i), after = writtenHeader->Segment(i);
-      if (!std::equal(before.begin(), before.end(), after.begin(), after.end())) return false;
-    }
-    const std::span<const uint8_t> writtenData =
-        std::span<const uint8_t>(written).subspan(writtenHeader->Bytes.size());
-    return std::equal(imageData.begin(), imageData.end(), writtenData.begin(), writtenData.end());
-  };
-  if (!sameImage())
-    throw EJpegMetadataError(context + "the metadata library changed the image data.");
-  jpegBytes = std::move(written);
 }
 
 }  // namespace pixolan::platform

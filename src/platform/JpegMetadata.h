@@ -58,8 +58,8 @@ class EJpegMetadataError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The EXIF, IPTC, XMP and ICC profile of one JPEG file, as read. A value: copies are cheap and
-// share the (never changed) data, so one may be handed between threads.
+// The EXIF, IPTC, XMP and ICC profile of one JPEG file, as read. A value: copies are
+// cheap and share the (never changed) data, so one may be handed between threads.
 class TJpegMetadata {
  public:
   // No metadata at all; embedding it still writes the Software fields.
@@ -94,10 +94,13 @@ class TJpegMetadata {
 std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path);
 
 // Writes metadata, with the changes described at the top of this file, into the encoded
-// JPEG in jpegBytes, replacing any EXIF, IPTC, XMP, ICC profile and comment it has. The image data
-// is not recompressed: every byte from the first scan on stays as it was, which is checked. Raises
-// EJpegMetadataError when jpegBytes is no JPEG or the metadata cannot be written (for example XMP
-// over the 64 KiB a JPEG segment holds); jpegBytes is then unchanged.
+// JPEG in jpegBytes, replacing any EXIF, IPTC, XMP, ICC profile and comment it has. The
+// image data is not recompressed: the frame header, tables and every byte from the first
+// scan on stay as they were, which is checked. Raises EJpegMetadataError when jpegBytes is
+// no JPEG, when the library would change the image data (it does not know the markers of
+// every JPEG variant), or when the metadata cannot be written whole (EXIF or XMP that no
+// longer fits the 64 KiB of a JPEG segment); jpegBytes is then unchanged. The result is
+// meant for an atomic write (WriteFileAtomically), so that no file is ever half-written.
 void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpegBytes);
 
 }  // namespace pixolan::platform

@@ -626,6 +626,33 @@ TEST(JpegMetadataTest, EmbeddingRefusesWhatIsNoJpeg) {
   }
 }
 
+// EXIF that fills its segment to the brim and grows with the longer Software text no longer
+// fits; the metadata library would empty its largest tag to make it fit. That is refused
+// rather than done silently, and the bytes stay as they were. (The sizes are those at which
+// the library still reads the source's tags and no longer fits them on writing.)
+TEST(JpegMetadataTest, ExifThatOutgrowsItsSegmentIsRefused) {
+  const TTempFolder folder;
+  const fs::path source = folder / "full.jpg";
+  WriteFileBytes(source, EngineJpeg(16, 16, 3));
+  WriteFileText(folder / "description.txt", std::string(32000, 'd'));
+  WriteFileText(folder / "artist.txt", std::string(33400, 'a'));
+  Exiftool(folder, "-overwrite_original -Software=Cam " +
+                       Quote("-ImageDescription<=" + (folder / "description.txt").string()) + " " +
+                       Quote("-Artist<=" + (folder / "artist.txt").string()) + " " + Quote(source));
+  const TTags tags = MetadataTags(folder, source);
+  ASSERT_EQ(tags.count("IFD0:Artist"), 1u);
+  ASSERT_EQ(tags.at("IFD0:Artist").size(), 33400u + 2);  // in quotes
+
+  const std::optional<TJpegMetadata> metadata = ReadJpegMetadata(source.string());
+  ASSERT_TRUE(metadata);
+  const TBytes encoded = EngineJpeg(16, 16, 4);
+  TBytes result = encoded;
+  const std::string error =
+      ErrorOf<EJpegMetadataError>([&] { EmbedJpegMetadata(*metadata, result); });
+  EXPECT_NE(error.find("too large for a JPEG segment"), std::string::npos) << error;
+  EXPECT_EQ(result, encoded);
+}
+
 // ---- Threads ------------------------------------------------------------------------------
 
 // Files are converted several at once: threads that read and embed at the same time, each
