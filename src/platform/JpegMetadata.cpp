@@ -30,6 +30,7 @@ struct TJpegMetadata::TData {
   Exiv2::ByteOrder Order = Exiv2::invalidByteOrder;
   // The ICC profile; empty when there was none or it was damaged.
   std::vector<uint8_t> Icc;
+  int Orientation = 1;
 };
 
 namespace {
@@ -151,6 +152,40 @@ std::string SystemReason(int error) {
   return std::error_code(error, std::generic_category()).message();
 }
 
+// Reads a file through a buffer: the header is walked a byte or two at a time.
+class TBufferedReader {
+ public:
+  explicit TBufferedReader(int fd) : fd_(fd), buffer_(size_t(64) << 10) {}
+
+  // Fills exactly count bytes; false at the end of the file. Raises std::system_error.
+  bool Read(uint8_t* into, size_t count) {
+    while (count > 0) {
+      if (position_ == filled_) {
+        const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+        if (n < 0) {
+          if (errno == EINTR) continue;
+          throw std::system_error(errno, std::generic_category());
+        }
+        if (n == 0) return false;
+        position_ = 0;
+        filled_ = size_t(n);
+      }
+      const size_t part = std::min(count, filled_ - position_);
+      std::memcpy(into, buffer_.data() + position_, part);
+      position_ += part;
+      into += part;
+      count -= part;
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+  std::vector<uint8_t> buffer_;
+  size_t position_ = 0;
+  size_t filled_ = 0;
+};
+
 // ---- Exiv2, one call at a time ----------------------------------------------------------
 
 // Held around every use of the library. Besides the settings made once below, Exiv2 keeps
@@ -169,7 +204,7 @@ class TExiv2Lock {
       Exiv2::LogMsg::setHandler(nullptr);
       return Exiv2::XmpParser::initialize();
     }();
-    if (!ready) throw EJpegMetadataError("The XMP toolkit of the metadata library cannot start.");
+    if (!ready) throw EJpegMetadataError("the XMP toolkit of the metadata library cannot start");
   }
 
  private:
@@ -269,10 +304,7 @@ bool TJpegMetadata::Empty() const {
 }
 
 int TJpegMetadata::Orientation() const {
-  const auto found = data_->Exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-  if (found == data_->Exif.end() || found->count() < 1) return 1;
-  const long value = found->toLong(0);
-  return value >= 1 && value <= 8 ? int(value) : 1;
+  return data_->Orientation;
 }
 
 // ---- Reading ----------------------------------------------------------------------------
@@ -288,21 +320,12 @@ std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path) {
 
   std::optional<TJpegHeader> header;
   try {
-    header = ScanHeaderFrom([&](uint8_t* into, size_t count) {
-      while (count > 0) {
-        const ssize_t n = ::read(file.Get(), into, count);
-        if (n == 0) return false;
-        if (n < 0) {
-          if (errno == EINTR) continue;
-          throw EJpegMetadataError(context + SystemReason(errno) + ".");
-        }
-        into += n;
-        count -= size_t(n);
-      }
-      return true;
-    });
+    TBufferedReader reader(file.Get());
+    header = ScanHeaderFrom([&](uint8_t* into, size_t count) { return reader.Read(into, count); });
   } catch (const THeaderFault& e) {
     throw EJpegMetadataError(context + e.what() + ".");
+  } catch (const std::system_error& e) {
+    throw EJpegMetadataError(context + SystemReason(e.code().value()) + ".");
   }
   if (!header) return std::nullopt;
 
@@ -320,6 +343,11 @@ std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path) {
     // A packet the library cannot decode is left out, as it would be on writing.
     if (!image->xmpData().empty()) data->XmpPacket = image->xmpPacket();
     data->Order = image->byteOrder();
+    const auto orientation = data->Exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+    if (orientation != data->Exif.end() && orientation->count() >= 1) {
+      const long value = orientation->toLong(0);
+      if (value >= 1 && value <= 8) data->Orientation = int(value);
+    }
     if (image->iccProfileDefined()) {
       const Exiv2::DataBuf& icc = *image->iccProfile();
       const std::span<const uint8_t> profile(icc.pData_, size_t(std::max(icc.size_, 0L)));

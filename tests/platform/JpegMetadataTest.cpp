@@ -501,6 +501,13 @@ const TReadCase kReadCases[] = {
        return FileOf(f, jpeg);
      },
      "larger than 16 MiB"},
+    {"fill bytes before a marker",
+     [](const auto& f) {
+       TBytes jpeg = EngineJpeg(16, 16, 3);
+       jpeg.insert(jpeg.begin() + 2, 100000, 0xFF);
+       return FileOf(f, jpeg);
+     },
+     "empty"},
     {"no metadata", [](const auto& f) { return FileOf(f, EngineJpeg(16, 16, 3)); }, "empty"},
     {"exif of garbage",
      [](const auto& f) { return FileOf(f, WithSegment(0xE1, kExifStart + "garbage!garbage!")); },
