@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <map>
@@ -363,20 +362,23 @@ std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path) {
 
 namespace {
 
-// Writes the metadata into the JPEG through the library and returns the new file. exif
-// receives the EXIF as it was meant to be written.
+// Writes the metadata into the header through the library and returns the new header,
+// still followed by the scan's marker. exif receives the EXIF as it was meant to be
+// written. The library is given the header and the scan's marker alone: it would copy the
+// image data through small buffers, at a cost that grows with the image, while it holds
+// the lock.
 std::vector<uint8_t> WriteThroughLibrary(const TJpegMetadata::TData& source,
-                                         const std::vector<uint8_t>& jpeg,
                                          const TJpegHeader& header, Exiv2::ExifData& exif) {
+  std::vector<uint8_t> input = header.Bytes;
+  input.push_back(0xFF);
+  input.push_back(kMarkerSos);
   const TExiv2Lock lock;
   exif = source.Exif;
   Exiv2::XmpData xmp;
   if (!source.XmpPacket.empty() && Exiv2::XmpParser::decode(xmp, source.XmpPacket) != 0)
     xmp.clear();
   DescribeResult(exif, xmp, header);
-  // The library reads from the caller's bytes and writes the new file into a buffer of its
-  // own.
-  auto image = Exiv2::ImageFactory::open(jpeg.data(), long(jpeg.size()));
+  auto image = Exiv2::ImageFactory::open(input.data(), long(input.size()));
   image->setExifData(exif);
   image->setIptcData(source.Iptc);
   image->setXmpData(xmp);
@@ -394,30 +396,27 @@ std::vector<uint8_t> WriteThroughLibrary(const TJpegMetadata::TData& source,
   return written;
 }
 
-// Whether the library copied every segment but the metadata, and everything from the first
-// scan on. It does not know every marker (those of JPEG-LS, for one) and would then write
-// a different image, or a broken one.
-bool SameImage(std::span<const uint8_t> original, const TJpegHeader& originalHeader,
-               std::span<const uint8_t> written, const TJpegHeader& writtenHeader) {
-  if (writtenHeader.ImageSegments.size() != originalHeader.ImageSegments.size()) return false;
-  for (size_t i = 0; i < originalHeader.ImageSegments.size(); ++i) {
-    const std::span<const uint8_t> before = originalHeader.Segment(i);
-    const std::span<const uint8_t> after = writtenHeader.Segment(i);
+// Whether the library kept every segment that is not metadata, in order. It does not know
+// every marker (those of JPEG-LS, for one) and would then write a different image, or a
+// broken one.
+bool SameImageSegments(const TJpegHeader& original, const TJpegHeader& written) {
+  if (written.ImageSegments.size() != original.ImageSegments.size()) return false;
+  for (size_t i = 0; i < original.ImageSegments.size(); ++i) {
+    const std::span<const uint8_t> before = original.Segment(i), after = written.Segment(i);
     if (!std::equal(before.begin(), before.end(), after.begin(), after.end())) return false;
   }
-  const auto before = original.subspan(originalHeader.Bytes.size());
-  const auto after = written.subspan(writtenHeader.Bytes.size());
-  return std::equal(before.begin(), before.end(), after.begin(), after.end());
+  return true;
 }
 
 // The first EXIF tag meant to be written that the written header lacks, or holds with
 // fewer bytes; empty when none. The library makes EXIF that outgrew the 64 KiB of its
 // segment fit by emptying its largest tags, and says so only in a log message.
-std::string LostExifTag(const Exiv2::ExifData& meant, std::vector<uint8_t> writtenHeader) {
-  writtenHeader.push_back(0xFF);
-  writtenHeader.push_back(kMarkerEoi);
+std::string LostExifTag(const Exiv2::ExifData& meant, const std::vector<uint8_t>& writtenHeader) {
+  std::vector<uint8_t> input = writtenHeader;
+  input.push_back(0xFF);
+  input.push_back(kMarkerEoi);
   const TExiv2Lock lock;
-  auto image = Exiv2::ImageFactory::open(writtenHeader.data(), long(writtenHeader.size()));
+  auto image = Exiv2::ImageFactory::open(input.data(), long(input.size()));
   image->readMetadata();
   std::map<std::string, long> written;
   for (const Exiv2::Exifdatum& datum : image->exifData()) written[datum.key()] = datum.size();
@@ -435,23 +434,32 @@ void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpeg
   try {
     const std::optional<TJpegHeader> header = ScanHeader(jpegBytes);
     if (!header) throw EJpegMetadataError("it is not JPEG data");
-    if (jpegBytes.size() > size_t(LONG_MAX)) throw EJpegMetadataError("it is too large");
     Exiv2::ExifData exif;
-    std::vector<uint8_t> written = WriteThroughLibrary(*metadata.data_, jpegBytes, *header, exif);
+    const std::vector<uint8_t> written = WriteThroughLibrary(*metadata.data_, *header, exif);
 
     std::optional<TJpegHeader> writtenHeader;
     try {
       writtenHeader = ScanHeader(written);
-    } catch (const THeaderFault& e) {
-      throw EJpegMetadataError(std::string("the metadata library wrote a damaged file (") +
-                               e.what() + ")");
+    } catch (const THeaderFault&) {
     }
-    if (!writtenHeader || !SameImage(jpegBytes, *header, written, *writtenHeader))
+    if (!writtenHeader || writtenHeader->Bytes.size() + 2 != written.size())
+      throw EJpegMetadataError("the metadata library wrote a damaged header");
+    if (!SameImageSegments(*header, *writtenHeader))
       throw EJpegMetadataError("the metadata library changed the image data");
-    if (const std::string lost = LostExifTag(exif, std::move(writtenHeader->Bytes)); !lost.empty())
+    if (const std::string lost = LostExifTag(exif, writtenHeader->Bytes); !lost.empty())
       throw EJpegMetadataError("the EXIF data is too large for a JPEG segment (" + lost +
                                " would be left out)");
-    jpegBytes = std::move(written);
+
+    // The new header in place of the old one; the image data from the scan's marker on
+    // moves, within the buffer where its capacity allows, and is not copied elsewhere.
+    const std::vector<uint8_t>& newHeader = writtenHeader->Bytes;
+    const size_t oldSize = header->Bytes.size(), newSize = newHeader.size();
+    if (newSize > oldSize)
+      jpegBytes.insert(jpegBytes.begin() + std::ptrdiff_t(oldSize), newSize - oldSize, 0);
+    else
+      jpegBytes.erase(jpegBytes.begin() + std::ptrdiff_t(newSize),
+                      jpegBytes.begin() + std::ptrdiff_t(oldSize));
+    std::copy(newHeader.begin(), newHeader.end(), jpegBytes.begin());
   } catch (const std::exception& e) {
     // THeaderFault, the library's errors and the ones above, each with the reason alone.
     throw EJpegMetadataError(context + e.what() + ".");
