@@ -76,12 +76,12 @@ void Exiftool(const TTempFolder& folder, const std::string& arguments) {
 }
 
 // The metadata groups of exiftool's -G1 names that stand for carried metadata: EXIF
-// directories, IPTC, XMP namespaces and the parts of an ICC profile. Left out: what exiftool
-// reports of the file and the JFIF header, and XMP-x:XMPToolkit, which names whoever serialised the
-// packet last.
+// directories, IPTC, XMP namespaces and the parts of an ICC profile. Left out: what
+// exiftool reports of the file and the JFIF header, and XMP-x:XMPToolkit, which names
+// whoever serialised the packet last.
 bool IsMetadataTag(const std::string& key) {
   static const std::vector<std::string> kGroups = {
-      "IFD0:", "IFD1:", "ExifIFD:", "GPS:", "InteropIFD:", "IPTC:", "XMP-"};
+      "IFD0:", "IFD1:", "ExifIFD:", "GPS:", "InteropIFD:", "IPTC:", "XMP-", "ICC"};
   if (key == "XMP-x:XMPToolkit") return false;
   return std::any_of(kGroups.begin(), kGroups.end(),
                      [&](const std::string& group) { return key.rfind(group, 0) == 0; });
@@ -188,7 +188,7 @@ std::vector<TBytes> ImageSegments(std::span<const uint8_t> jpeg) {
 // ---- Carrying, as exiftool sees it --------------------------------------------------------
 
 // exiftool arguments that give a source its metadata; "{thumb}" stands for a small JPEG,
-// "{xmp}" for an XMP packet with a namespace of its own.
+// "{xmp}" for an XMP packet with a namespace of its own, "{icc}" for an RGB profile.
 struct TCarryCase {
   const char* Name;
   std::string Arguments;
@@ -240,11 +240,14 @@ const TCarryCase kCarryCases[] = {
      1,
      {"XMP-tiff:Orientation", "XMP-exif:ExifImageWidth", "XMP-tiff:ImageHeight", "XMP-dc:Subject"}},
     {"XmpOfItsOwnNamespace", "'-XMP<={xmp}'", false, 1, {"XMP-pxt:Label", "XMP-dc:Format"}},
-    {"AllThree",
-     kExifTags + kIptcTags + kXmpTags + "-EXIF:Orientation=3 -XMP-tiff:Orientation=3",
+    {"Everything",
+     kExifTags + kIptcTags + kXmpTags +
+         "-EXIF:Orientation=3 -XMP-tiff:Orientation=3 '-ThumbnailImage<={thumb}' "
+         "'-ICC_Profile<={icc}'",
      false,
      3,
-     {"IFD0:Orientation", "IPTC:Keywords", "XMP-tiff:Orientation", "XMP-xmp:Rating"}},
+     {"IFD0:Orientation", "IPTC:Keywords", "XMP-tiff:Orientation", "XMP-xmp:Rating",
+      "IFD1:ThumbnailImage", "ICC-header:ColorSpaceData"}},
 };
 
 const char kOwnNamespacePacket[] =
@@ -274,6 +277,7 @@ fs::path MakeSource(const TTempFolder& folder, const TCarryCase& c, uint32_t see
     WriteFileText(folder / "own.xmp", kOwnNamespacePacket);
     substitute("{xmp}", folder / "own.xmp");
   }
+  substitute("{icc}", kRgbProfile);
   if (!arguments.empty())
     Exiftool(folder, "-overwrite_original -n " + arguments + " " + Quote(source));
   return source;
