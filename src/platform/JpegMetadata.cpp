@@ -408,9 +408,14 @@ bool SameImageSegments(const TJpegHeader& original, const TJpegHeader& written) 
   return true;
 }
 
-// The first EXIF tag meant to be written that the written header lacks, or holds with
-// fewer bytes; empty when none. The library makes EXIF that outgrew the 64 KiB of its
-// segment fit by emptying its largest tags, and says so only in a log message.
+// Tags of more bytes than this are the ones the library empties to make EXIF that outgrew
+// the 64 KiB of its segment fit; it says so only in a log message.
+constexpr long kLargeExifTag = 4096;
+
+// The first large EXIF tag meant to be written that the written header lacks, or holds with
+// fewer bytes; empty when none. Smaller tags may go missing too, but only ones the library
+// cannot write at all (an unknown tag 0 of a damaged source, a pointer to a directory that
+// came out empty), which is no different from reading around them.
 std::string LostExifTag(const Exiv2::ExifData& meant, const std::vector<uint8_t>& writtenHeader) {
   std::vector<uint8_t> input = writtenHeader;
   input.push_back(0xFF);
@@ -421,6 +426,7 @@ std::string LostExifTag(const Exiv2::ExifData& meant, const std::vector<uint8_t>
   std::map<std::string, long> written;
   for (const Exiv2::Exifdatum& datum : image->exifData()) written[datum.key()] = datum.size();
   for (const Exiv2::Exifdatum& datum : meant) {
+    if (datum.size() <= kLargeExifTag) continue;
     const auto found = written.find(datum.key());
     if (found == written.end() || found->second < datum.size()) return datum.key();
   }
@@ -448,7 +454,7 @@ void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpeg
       throw EJpegMetadataError("the metadata library changed the image data");
     if (const std::string lost = LostExifTag(exif, writtenHeader->Bytes); !lost.empty())
       throw EJpegMetadataError("the EXIF data is too large for a JPEG segment (" + lost +
-                               " would be left out)");
+                               " would be emptied)");
 
     // The new header in place of the old one; the image data from the scan's marker on
     // moves, within the buffer where its capacity allows, and is not copied elsewhere.
