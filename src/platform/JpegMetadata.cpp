@@ -191,8 +191,8 @@ class TBufferedReader {
 // process-wide tables of XMP namespaces and their prefixes, and decoding a packet adds to
 // them: two threads decoding packets that use one prefix for different namespaces have
 // been seen to write each other's namespace. The work done under the lock is the header's
-// metadata alone, well under a millisecond for a photo's, small beside decoding and
-// encoding an image, so converting several files at once loses little by it.
+// metadata alone, never the image data, so it is small beside decoding and encoding an
+// image, and converting several files at once loses little by it.
 class TExiv2Lock {
  public:
   TExiv2Lock() : lock_(Mutex()) {
