@@ -19,6 +19,7 @@
 #include "imaging/image/Imaging.h"
 #include "imaging/io/FileFormat.h"
 #include "imaging/io/Registry.h"
+#include "platform/JpegMetadata.h"
 
 namespace pixolan::core {
 
@@ -91,6 +92,8 @@ struct TPreparedFile {
   std::vector<TShownMessage> Messages;
   std::optional<std::string> Failure;      // the file ended before it had a result
   std::optional<std::string> SaveFailure;  // it had a result that could not be encoded
+  // The source's metadata could not go into the JPEG result, which goes without it.
+  std::optional<std::string> MetadataFailure;
   std::string Target;
   std::vector<uint8_t> Bytes;
 };
@@ -131,10 +134,29 @@ class TRun {
       } catch (const std::exception& e) {
         file.SaveFailure = e.what();
       }
+      if (!file.SaveFailure && format->MainExtension() == "jpg") CarryMetadata(source, file);
     } catch (const std::exception& e) {
       file.Failure = e.what();
     }
     return file;
+  }
+
+  // A JPEG source's EXIF, IPTC and XMP go into its JPEG result, read before the result is
+  // written (in overwrite mode it replaces the source). The orientation tag stays true
+  // unless the actions turned or mirrored the pixels.
+  void CarryMetadata(const std::string& source, TPreparedFile& file) const {
+    const ConversionSettings& c = settings_.Conversion;
+    const bool turned =
+        c.IsEnabled(ActionId::RotateMirror) && (c.MirrorLeftRight || c.FlipUpsideDown || c.Rotate);
+    try {
+      if (const std::optional<platform::TJpegMetadata> metadata =
+              platform::ReadJpegMetadata(source))
+        platform::EmbedJpegMetadata(*metadata, file.Bytes,
+                                    turned ? platform::TResultOrientation::Upright
+                                           : platform::TResultOrientation::AsSource);
+    } catch (const platform::EJpegMetadataError& e) {
+      file.MetadataFailure = e.what();
+    }
   }
 
   // Decides about one prepared source and writes its result, in list order, on the
@@ -199,6 +221,11 @@ class TRun {
         return saveFailed(e.what());
       }
       saved_.insert(key);
+      std::string note;
+      if (file.MetadataFailure) {
+        if (!silenceSaveErrors_) silenceSaveErrors_ = frontEnd_.ReportSaveError(target);
+        note = "Saved without the source's metadata: " + *file.MetadataFailure;
+      }
       if (settings_.Conversion.DeleteOriginal && !SameFile(source, target)) {
         std::error_code ec;
         if (!fs::remove(source, ec) || ec)
@@ -206,7 +233,7 @@ class TRun {
               TFileOutcome::Failed,
               "The result was saved, but the source could not be deleted: " + ec.message() + ".");
       }
-      return finish(TFileOutcome::Converted, "");
+      return finish(TFileOutcome::Converted, note);
     } catch (const std::exception& e) {
       return finish(TFileOutcome::Failed, e.what());
     }

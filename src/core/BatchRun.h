@@ -29,7 +29,8 @@ class TBatchFrontEnd : public TMessageSink {
   virtual ~TBatchFrontEnd() = default;
   virtual void FileStarted(size_t index, size_t count, const std::string& source) = 0;
   // target is empty when the run did not get as far as an output path; message says why a
-  // file was skipped or failed (empty when it was converted).
+  // file was skipped or failed, and what went wrong with a converted one (usually empty:
+  // a JPEG source's metadata that could not be carried).
   virtual void FileFinished(size_t index, const std::string& source, const std::string& target,
                             TFileOutcome outcome, const std::string& message) = 0;
   // A file exists at target. Asked again for every such file until an answer for all.
@@ -64,8 +65,9 @@ std::optional<TRunRefusal> CheckOutputSettings(const ConversionSettings& setting
 // Converts the sources in list order with the snapshot's settings: sets the engine's save
 // options, then for each source loads it, runs the pipeline (Konvertieren), resolves its
 // output path from the result, asks before replacing an existing file, creates the output
-// folder and saves. With "delete original" the source is removed once its result is
-// safely on disk, unless the result is the source itself. One file's failure never stops
+// folder and saves. A JPEG result of a JPEG source carries the source's metadata. With
+// "delete original" the source is removed once its result is safely on disk, unless the
+// result is the source itself. One file's failure never stops
 // the others; a cancel answer or CancelRequested stops the run before the next file.
 //
 // With jobs > 1 that many threads load, convert and encode files ahead of the list while

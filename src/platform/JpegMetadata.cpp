@@ -235,15 +235,18 @@ void SetXmpIfPresent(Exiv2::XmpData& xmp, const char* key, const std::string& va
   if (found != xmp.end()) found->setValue(value);
 }
 
-void DescribeResult(Exiv2::ExifData& exif, Exiv2::XmpData& xmp, const TJpegHeader& result) {
+void DescribeResult(Exiv2::ExifData& exif, Exiv2::XmpData& xmp, const TJpegHeader& result,
+                    TResultOrientation orientation) {
   const std::string software(kMetadataSoftware);
   exif["Exif.Image.Software"] = software;
   xmp["Xmp.xmp.CreatorTool"] = software;
   xmp["Xmp.tiff.Software"] = software;
 
-  const auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-  if (orientation != exif.end()) *orientation = kOrientationUpright;
-  SetXmpIfPresent(xmp, "Xmp.tiff.Orientation", std::to_string(kOrientationUpright));
+  if (orientation == TResultOrientation::Upright) {
+    const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+    if (found != exif.end()) *found = kOrientationUpright;
+    SetXmpIfPresent(xmp, "Xmp.tiff.Orientation", std::to_string(kOrientationUpright));
+  }
 
   if (result.Width > 0 && result.Height > 0) {
     SetExifDimension(exif, "Exif.Photo.PixelXDimension", result.Width);
@@ -368,7 +371,8 @@ namespace {
 // image data through small buffers, at a cost that grows with the image, while it holds
 // the lock.
 std::vector<uint8_t> WriteThroughLibrary(const TJpegMetadata::TData& source,
-                                         const TJpegHeader& header, Exiv2::ExifData& exif) {
+                                         const TJpegHeader& header, Exiv2::ExifData& exif,
+                                         TResultOrientation orientation) {
   std::vector<uint8_t> input = header.Bytes;
   input.push_back(0xFF);
   input.push_back(kMarkerSos);
@@ -377,7 +381,7 @@ std::vector<uint8_t> WriteThroughLibrary(const TJpegMetadata::TData& source,
   Exiv2::XmpData xmp;
   if (!source.XmpPacket.empty() && Exiv2::XmpParser::decode(xmp, source.XmpPacket) != 0)
     xmp.clear();
-  DescribeResult(exif, xmp, header);
+  DescribeResult(exif, xmp, header, orientation);
   auto image = Exiv2::ImageFactory::open(input.data(), long(input.size()));
   image->setExifData(exif);
   image->setIptcData(source.Iptc);
@@ -435,13 +439,15 @@ std::string LostExifTag(const Exiv2::ExifData& meant, const std::vector<uint8_t>
 
 }  // namespace
 
-void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpegBytes) {
+void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpegBytes,
+                       TResultOrientation orientation) {
   const std::string context = "Cannot write metadata into the JPEG result: ";
   try {
     const std::optional<TJpegHeader> header = ScanHeader(jpegBytes);
     if (!header) throw EJpegMetadataError("it is not JPEG data");
     Exiv2::ExifData exif;
-    const std::vector<uint8_t> written = WriteThroughLibrary(*metadata.data_, *header, exif);
+    const std::vector<uint8_t> written =
+        WriteThroughLibrary(*metadata.data_, *header, exif, orientation);
 
     std::optional<TJpegHeader> writtenHeader;
     try {

@@ -5,12 +5,11 @@
 // turn from the EXIF Orientation is applied on loading), after whatever the conversion did
 // to them. The carried metadata is made to describe that image, not the source:
 // - Software (EXIF 0x0131, XMP tiff:Software) and XMP xmp:CreatorTool name this program.
-// - Orientation (EXIF and XMP tiff:Orientation, where present) becomes 1, "stored
-//   upright". The result's pixels are what the program showed and what its actions turned,
-//   cropped and wrote text on; a carried Orientation of 6 would make every viewer turn
-//   them once more, so a photo the user turned upright would end up sideways, and text
-//   drawn on it would run vertically. Callers that want the source's look should turn the
-//   pixels by TJpegMetadata::Orientation() on loading, as photo tools do.
+// - Orientation (EXIF and XMP tiff:Orientation, where present) is carried while the
+//   result's pixels lie as the source's did, so viewers keep showing a phone's portrait
+//   upright. When the conversion turned or mirrored the pixels (the user made them
+//   upright as the program shows them: stored, unturned), it becomes 1, "stored upright":
+//   a carried 6 would make every viewer turn them once more. See TResultOrientation.
 // - Pixel dimensions (EXIF PixelXDimension/PixelYDimension and ImageWidth/ImageLength,
 //   XMP exif:PixelXDimension, exif:PixelYDimension, tiff:ImageWidth, tiff:ImageLength,
 //   where present) are set to the result's frame size.
@@ -58,6 +57,11 @@ class EJpegMetadataError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Whether the result's pixels still lie as the source's: then the source's Orientation
+// describes them too. Upright: the conversion turned or mirrored them, and they are now
+// meant as stored.
+enum class TResultOrientation { AsSource, Upright };
+
 // The EXIF, IPTC, XMP and ICC profile of one JPEG file, as read. A value: copies are
 // cheap and share the (never changed) data, so one may be handed between threads.
 class TJpegMetadata {
@@ -77,7 +81,8 @@ class TJpegMetadata {
  private:
   explicit TJpegMetadata(std::shared_ptr<const TData> data);
   friend std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path);
-  friend void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpegBytes);
+  friend void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpegBytes,
+                                TResultOrientation orientation);
 
   std::shared_ptr<const TData> data_;
 };
@@ -101,6 +106,7 @@ std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path);
 // every JPEG variant), or when the metadata cannot be written whole (EXIF or XMP that no
 // longer fits the 64 KiB of a JPEG segment); jpegBytes is then unchanged. The result is
 // meant for an atomic write (WriteFileAtomically), so that no file is ever half-written.
-void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpegBytes);
+void EmbedJpegMetadata(const TJpegMetadata& metadata, std::vector<uint8_t>& jpegBytes,
+                       TResultOrientation orientation = TResultOrientation::AsSource);
 
 }  // namespace pixolan::platform

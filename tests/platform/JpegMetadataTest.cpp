@@ -289,11 +289,21 @@ void PrintTo(const TCarryCase& c, std::ostream* out) {
 
 class JpegMetadataCarryTest : public ::testing::TestWithParam<TCarryCase> {};
 
+void CheckCarriedTags(const TCarryCase& c, TResultOrientation orientation);
+
 // The result, of another size than the source and the size its EXIF claims, gets the
-// source's tags with Software naming this program, Orientation upright, the dimensions of
-// the result and no thumbnail; nothing else changes, and its image data is the encoder's.
+// source's tags with Software naming this program, the dimensions of the result and no
+// thumbnail, and Orientation upright when its pixels were turned; nothing else changes,
+// and its image data is the encoder's.
 TEST_P(JpegMetadataCarryTest, ResultCarriesTheSourceTags) {
-  const TCarryCase& c = GetParam();
+  for (const TResultOrientation orientation :
+       {TResultOrientation::AsSource, TResultOrientation::Upright}) {
+    SCOPED_TRACE(orientation == TResultOrientation::Upright ? "upright" : "as the source");
+    CheckCarriedTags(GetParam(), orientation);
+  }
+}
+
+void CheckCarriedTags(const TCarryCase& c, TResultOrientation orientation) {
   const TTempFolder folder;
   const fs::path source = MakeSource(folder, c, 11);
 
@@ -304,7 +314,7 @@ TEST_P(JpegMetadataCarryTest, ResultCarriesTheSourceTags) {
 
   const TBytes encoded = EngineJpeg(40, 24, 12);
   TBytes result = encoded;
-  EmbedJpegMetadata(*metadata, result);
+  EmbedJpegMetadata(*metadata, result, orientation);
   EXPECT_EQ(ImageSegments(result), ImageSegments(encoded));
   const fs::path target = folder / "result.jpg";
   WriteFileAtomically(target.string(), result);
@@ -321,8 +331,10 @@ TEST_P(JpegMetadataCarryTest, ResultCarriesTheSourceTags) {
   const auto change = [&](const std::string& key, const std::string& value) {
     if (expected.count(key)) expected[key] = value;
   };
-  change("IFD0:Orientation", "1");
-  change("XMP-tiff:Orientation", "1");
+  if (orientation == TResultOrientation::Upright) {
+    change("IFD0:Orientation", "1");
+    change("XMP-tiff:Orientation", "1");
+  }
   change("ExifIFD:ExifImageWidth", "40");
   change("ExifIFD:ExifImageHeight", "24");
   change("XMP-exif:ExifImageWidth", "40");
