@@ -19,7 +19,9 @@ struct TExpectedFormat {
   bool canRead, canWrite;
 };
 const TExpectedFormat kExpected[] = {
+    {"Photoshop Image", {"*.psd", "*.pdd"}, true, true},
     {"Truevision Targa Image", {"*.tga"}, true, true},
+    {"DirectDraw Surface", {"*.dds"}, true, true},
     {"Graphics Interchange Format", {"*.gif"}, true, true},
     {"Joint Photographic Experts Group Image",
      {"*.jpg", "*.jpeg", "*.jfif", "*.jpe", "*.jif"},
