@@ -273,6 +273,10 @@ struct TEncodedChannel {
 TEncodedChannel EncodeChannel(const TImageData& image, const TChannelPlan& channel, int sampleBytes,
                               bool packBits) {
   TEncodedChannel out;
+  const size_t rowBytes = size_t(image.Width) * size_t(sampleBytes);
+  // PackBits never needs more than one header byte for 128 bytes, and one more for the
+  // last byte of a row.
+  out.Data.reserve(size_t(image.Height) * (rowBytes + rowBytes / 128 + 2));
   std::vector<uint8_t> row;
   for (int32_t y = 0; y < image.Height; ++y) {
     GatherRow(image, y, channel.Position, sampleBytes, row);
@@ -307,9 +311,10 @@ void PatchBe32(std::vector<uint8_t>& out, size_t at, size_t value) {
   PutBe32(out.data() + at, uint32_t(value));
 }
 
-// The layer and mask section with one layer that holds the whole image.
+// The layer and mask section with one layer that holds the whole image: its channels are
+// the composite's, PackBits-encoded.
 void AppendLayerSection(const TImageData& image, const std::vector<TChannelPlan>& channels,
-                        int sampleBytes, std::vector<uint8_t>& out) {
+                        const std::vector<TEncodedChannel>& encoded, std::vector<uint8_t>& out) {
   const TFormatDescriptor& d = *GetFormatDescriptor(image.Format);
   const size_t sectionAt = out.size();
   AppendBe32(out, 0);
@@ -323,11 +328,9 @@ void AppendLayerSection(const TImageData& image, const std::vector<TChannelPlan>
   AppendBe32(out, uint32_t(image.Height));
   AppendBe32(out, uint32_t(image.Width));
   AppendBe16(out, uint32_t(channels.size()));
-  std::vector<TEncodedChannel> encoded;
-  for (const TChannelPlan& c : channels) {
-    encoded.push_back(EncodeChannel(image, c, sampleBytes, true));
-    const size_t length = 2 + encoded.back().RowCounts.size() * 2 + encoded.back().Data.size();
-    AppendBe16(out, uint16_t(c.Id));
+  for (size_t i = 0; i < channels.size(); ++i) {
+    const size_t length = 2 + encoded[i].RowCounts.size() * 2 + encoded[i].Data.size();
+    AppendBe16(out, uint16_t(channels[i].Id));
     const size_t at = out.size();
     AppendBe32(out, 0);
     PatchBe32(out, at, length);
@@ -571,15 +574,16 @@ bool TPSDFileFormat::WriteImages(TIOHandle& handle, TImageSpan images,
   AppendBe32(out, 0);  // image resources
 
   const std::vector<TChannelPlan> channels = ChannelsOf(d);
-  if (SaveAsLayer.load() != 0 && sampleBytes < 4)
-    AppendLayerSection(image, channels, sampleBytes, out);
+  std::vector<TEncodedChannel> encoded;
+  for (const TChannelPlan& c : channels)
+    encoded.push_back(EncodeChannel(image, c, sampleBytes, packBits));
+  // Float images are written raw and get no layer.
+  if (SaveAsLayer.load() != 0 && packBits)
+    AppendLayerSection(image, channels, encoded, out);
   else
     AppendBe32(out, 0);
 
   AppendBe16(out, packBits ? kPackBits : kRaw);
-  std::vector<TEncodedChannel> encoded;
-  for (const TChannelPlan& c : channels)
-    encoded.push_back(EncodeChannel(image, c, sampleBytes, packBits));
   for (const TEncodedChannel& c : encoded)
     for (uint16_t count : c.RowCounts) AppendBe16(out, count);
   TStream& stream = handle.Stream();

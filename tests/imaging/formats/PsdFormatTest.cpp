@@ -63,12 +63,14 @@ std::vector<uint8_t> MakePsd(const TPsdLayout& l) {
 // The composite as ImageMagick reads it, 16 bits a sample. It takes colors as stored (by
 // default it "unblends" them from white); and it reads a fourth
 // channel as transparency only when the layer count says so, so without `alphaToo` alpha
-// is left out of the comparison. CMYK documents are turned into RGB on its side too.
+// is left out of the comparison. CMYK documents are turned into RGB on its side too. Frame 1
+// is the first layer.
 std::string DifferenceToImageMagick(const TImageData& ours, const fs::path& file,
                                     const fs::path& dir, int tolerance, bool alphaToo,
-                                    bool cmyk = false) {
+                                    bool cmyk = false, int frame = 0) {
   const fs::path pam = dir / (file.filename().string() + ".pam");
-  if (!RunCommand("convert -define psd:alpha-unblend=off " + Quote(file.string() + "[0]") +
+  if (!RunCommand("convert -define psd:alpha-unblend=off " +
+                      Quote(file.string() + "[" + std::to_string(frame) + "]") +
                       (cmyk ? " -colorspace sRGB" : "") + " -depth 16 " +
                       Quote("pam:" + pam.string()),
                   dir / "convert.log"))
@@ -502,6 +504,10 @@ TEST(PsdWriter, EveryFormatReadsBackThroughOursAndImageMagick) {
       const fs::path file = dir / "out.psd";
       WriteFileBytes(file, saved);
       EXPECT_EQ(DifferenceToImageMagick(back, file, dir.Path(), 0, layer == 1), "");
+      // The layer holds the same pixels.
+      if (layer == 1) {
+        EXPECT_EQ(DifferenceToImageMagick(back, file, dir.Path(), 0, true, false, 1), "");
+      }
     }
 }
 
