@@ -340,7 +340,9 @@ TEST(Cli, ListFormatsShowsTheRegistryInOrder) {
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
             "Format                                  Masks                            Load  Save\n"
+            "Photoshop Image                         *.psd,*.pdd                      yes   yes\n"
             "Truevision Targa Image                  *.tga                            yes   yes\n"
+            "DirectDraw Surface                      *.dds                            yes   yes\n"
             "Graphics Interchange Format             *.gif                            yes   yes\n"
             "Joint Photographic Experts Group Image  *.jpg,*.jpeg,*.jfif,*.jpe,*.jif  yes   yes\n"
             "Portable Network Graphics               *.png                            yes   yes\n"

@@ -15,8 +15,9 @@ namespace pixolan::imaging {
 // grayscale and duotone → Gray8/Gray16 (A8Gray8/A16Gray16 with a second channel), R32F at
 // depth 32; indexed at depth 8 → Index8 with the document's color table; RGB, CMYK,
 // multichannel and Lab → R8G8B8/R16G16B16 (A8R8G8B8/A16R16G16B16 with a fourth channel),
-// A32R32G32B32F at depth 32. CMYK becomes opaque RGB, Lab becomes sRGB. Bitmap mode and the
-// combinations outside this list are refused with an EImagingError that names them.
+// A32R32G32B32F at depth 32. CMYK becomes opaque RGB, 8- and 16-bit Lab becomes sRGB.
+// Bitmap mode and the combinations outside this list are refused with an EImagingError
+// that names them.
 //
 // Writes one image: the composite with PackBits (raw for float images) and, while
 // SaveAsLayer is set, the same pixels as one layer named "Layer 0" for images of 8 and 16
