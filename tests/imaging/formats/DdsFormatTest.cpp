@@ -416,6 +416,15 @@ TEST(DdsReader, BadHeadersAndShortDataAreRefusedWithAReason) {
   EXPECT_FALSE(ContentAccepted(Dds(), wrongSize));
 }
 
+TEST(DdsReader, DetectedByContent) {
+  const std::vector<uint8_t> bytes = SaveBytes(Dds(), Filled(3, 2, 0xFF102030));
+  TMemoryBlockStream stream(bytes.data(), int64_t(bytes.size()));
+  EXPECT_EQ(DetectStreamFormat(stream), &Dds());
+  TImageData image;
+  ASSERT_TRUE(ImageLoadStream(stream, image));
+  EXPECT_EQ(ImageGetPixel32(image, 2, 1), (TPixel32{0x30, 0x20, 0x10, 0xFF}));
+}
+
 // ---- Writing ------------------------------------------------------------------------
 
 TEST(DdsWriter, HeaderOfAnArgbImage) {

@@ -339,6 +339,18 @@ TEST(PsdReader, BadHeadersAndLengthsAreRefusedWithAReason) {
   EXPECT_TRUE(ContentAccepted(Psd(), MakePsd({.Data = {1, 2, 3}})));
 }
 
+TEST(PsdReader, DetectedByContentAndSavedByExtension) {
+  const std::vector<uint8_t> bytes = SaveBytes(Psd(), Filled(3, 2, 0xFF102030));
+  TMemoryBlockStream stream(bytes.data(), int64_t(bytes.size()));
+  EXPECT_EQ(DetectStreamFormat(stream), &Psd());
+  TTempFolder dir;
+  WriteFileBytes(dir / "document.bin", bytes);
+  TImageData image;
+  ASSERT_TRUE(ImageLoadFile(dir.File("document.bin"), image));
+  EXPECT_EQ(ImageGetPixel32(image, 2, 1), (TPixel32{0x30, 0x20, 0x10, 0xFF}));
+  EXPECT_EQ(FindFileFormatByFileName("x.PDD"), &Psd());
+}
+
 // ---- PackBits -----------------------------------------------------------------------
 
 TEST(PsdPackBits, RowsAreEncodedExactlyAsDescribed) {
