@@ -81,6 +81,14 @@ std::vector<uint8_t> Dx10Header(uint32_t dxgi, uint32_t dimension = 3, uint32_t 
   return x;
 }
 
+// Random pixels with runs; block formats get random blocks.
+TImageData TestImage(int32_t width, int32_t height, F format, uint32_t seed) {
+  const TFormatDescriptor& d = *GetFormatDescriptor(format);
+  if (!d.IsCompressed) return ImageWithRuns(width, height, format, seed, 3);
+  return MakeImage(width, height, format,
+                   RandomBytes(size_t(d.ByteSize(format, width, height)), seed));
+}
+
 // ---- Conformance corpus -------------------------------------------------------------
 
 const std::map<std::string, std::string> kRefusedSuiteFiles = {
@@ -491,7 +499,7 @@ TEST(DdsWriter, EveryFormatDescribesItselfAndReadsBack) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(FormatName(c.Source));
-    TImageData image = ImageWithRuns(9, 6, c.Source, 5, 3);
+    TImageData image = TestImage(9, 6, c.Source, 5);
     FillRandomOpaquePalette(image, 2);
     const std::vector<uint8_t> b = SaveBytes(Dds(), image);
     EXPECT_EQ(Le32(b, kPfFlags), c.PfFlags);
@@ -512,7 +520,7 @@ TEST(DdsWriter, ImageMagickReadsWhatWeWrite) {
   for (F format : {F::A8R8G8B8, F::X8R8G8B8, F::R8G8B8, F::R5G6B5, F::A1R5G5B5, F::A4R4G4B4,
                    F::Gray8, F::DXT1, F::DXT3, F::DXT5}) {
     SCOPED_TRACE(FormatName(format));
-    const TImageData image = ImageWithRuns(16, 8, format, 9, 3);
+    const TImageData image = TestImage(16, 8, format, 9);
     const fs::path file = dir / "out.dds";
     WriteFileBytes(file, SaveBytes(Dds(), image));
     TRgbaPixels theirs;
@@ -544,6 +552,20 @@ TEST(DdsWriter, MipLevelsAreResizedAndConvertedToTheFirstImage) {
   ImageResizeTo(images[2], 2, 1, TResizeFilter::Bilinear, level2);
   EXPECT_EQ(BytesOf(back[2]), BytesOf(level2));
   EXPECT_EQ(BytesOf(back[3]), BytesOf(images[3]));
+
+  // Block formats are resized through their pixels and encoded again.
+  TDynImageDataArray blocks;
+  blocks.push_back(TestImage(8, 8, F::DXT1, 4));
+  blocks.push_back(TestImage(3, 3, F::DXT5, 5));
+  const TDynImageDataArray blocksBack = LoadAllBytes(Dds(), SaveBytes(Dds(), blocks));
+  ASSERT_EQ(blocksBack.size(), 2u);
+  TImageData expected;
+  ImageClone(blocks[1], expected);
+  ImageConvert(expected, F::A8R8G8B8);
+  ImageResize(expected, 4, 4, TResizeFilter::Bilinear);
+  ImageConvert(expected, F::DXT1);
+  EXPECT_EQ(blocksBack[1].Format, F::DXT1);
+  EXPECT_EQ(BytesOf(blocksBack[1]), BytesOf(expected));
 }
 
 TEST(DdsWriter, CubeMapsAndVolumesNeedEnoughImages) {
