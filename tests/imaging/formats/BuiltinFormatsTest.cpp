@@ -19,6 +19,7 @@ struct TExpectedFormat {
   bool canRead, canWrite;
 };
 const TExpectedFormat kExpected[] = {
+    {"Tagged Image File Format", {"*.tif", "*.tiff"}, true, true},
     {"Truevision Targa Image", {"*.tga"}, true, true},
     {"Graphics Interchange Format", {"*.gif"}, true, true},
     {"Joint Photographic Experts Group Image",
