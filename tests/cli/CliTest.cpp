@@ -341,6 +341,7 @@ TEST(Cli, ListFormatsShowsTheRegistryInOrder) {
   EXPECT_EQ(run.out,
             "Format                                  Masks                            Load  Save\n"
             "Tagged Image File Format                *.tif,*.tiff                     yes   yes\n"
+            "JPEG 2000 Image                         *.jp2,*.j2k,*.j2c,*.jpx,*.jpc    yes   yes\n"
             "Truevision Targa Image                  *.tga                            yes   yes\n"
             "Graphics Interchange Format             *.gif                            yes   yes\n"
             "Joint Photographic Experts Group Image  *.jpg,*.jpeg,*.jfif,*.jpe,*.jif  yes   yes\n"

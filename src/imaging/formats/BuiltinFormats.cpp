@@ -2,6 +2,7 @@
 
 #include "imaging/formats/BitmapFormat.h"
 #include "imaging/formats/GifFormat.h"
+#include "imaging/formats/Jpeg2000Format.h"
 #include "imaging/formats/JpegFormat.h"
 #include "imaging/formats/NetworkGraphicsFormat.h"
 #include "imaging/formats/TargaFormat.h"
@@ -24,8 +25,9 @@ std::span<const TBuiltinFormat> BuiltinFormats() {
   // own. The families not built yet take their places as they land:
   //   TXPMFileFormat, TPCXFileFormat, TPSDFileFormat,
   //   -> TTiffFileFormat,
-  //   TJpeg2000FileFormat (before GIF: it claims option kOptionJpeg2000CodeStreamOnly, which
-  //   GIF's LoadAnimated also asks for), TPBMFileFormat, TPGMFileFormat, TPPMFileFormat,
+  //   -> TJpeg2000FileFormat (before GIF: it claims option kOptionJpeg2000CodeStreamOnly,
+  //   which GIF's LoadAnimated also asks for),
+  //   TPBMFileFormat, TPGMFileFormat, TPPMFileFormat,
   //   TPAMFileFormat, TPFMFileFormat,
   //   -> TTargaFileFormat,
   //   TDDSFileFormat,
@@ -33,9 +35,9 @@ std::span<const TBuiltinFormat> BuiltinFormats() {
   //   -> TPNGFileFormat, TMNGFileFormat, TJNGFileFormat,
   //   -> TBitmapFileFormat.
   static const TBuiltinFormat table[] = {
-      Entry<TTiffFileFormat>(), Entry<TTargaFileFormat>(),  Entry<TGIFFileFormat>(),
-      Entry<TJpegFileFormat>(), Entry<TPNGFileFormat>(),    Entry<TMNGFileFormat>(),
-      Entry<TJNGFileFormat>(),  Entry<TBitmapFileFormat>(),
+      Entry<TTiffFileFormat>(), Entry<TJpeg2000FileFormat>(), Entry<TTargaFileFormat>(),
+      Entry<TGIFFileFormat>(),  Entry<TJpegFileFormat>(),     Entry<TPNGFileFormat>(),
+      Entry<TMNGFileFormat>(),  Entry<TJNGFileFormat>(),      Entry<TBitmapFileFormat>(),
   };
   return table;
 }

@@ -20,6 +20,7 @@ struct TExpectedFormat {
 };
 const TExpectedFormat kExpected[] = {
     {"Tagged Image File Format", {"*.tif", "*.tiff"}, true, true},
+    {"JPEG 2000 Image", {"*.jp2", "*.j2k", "*.j2c", "*.jpx", "*.jpc"}, true, true},
     {"Truevision Targa Image", {"*.tga"}, true, true},
     {"Graphics Interchange Format", {"*.gif"}, true, true},
     {"Joint Photographic Experts Group Image",
