@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/image/ByteOrder.h"
 #include "imaging/image/Errors.h"
 #include "imaging/image/Imaging.h"
 
@@ -26,6 +27,8 @@ constexpr OPJ_UINT32 kResolutionLevels = 6;
 // A code stream holds at most 65535 tiles, and each needs a tile-part header (SOT, SOD).
 constexpr uint64_t kMaxTiles = 65535;
 constexpr uint64_t kMinTileBytes = 14;
+// OpenJPEG keeps about a kilobyte of coding parameters for every component of every tile.
+constexpr uint64_t kMaxTileComponents = uint64_t(1) << 18;
 
 // ---- Per-call state reached from OpenJPEG's callbacks -------------------------------
 //
@@ -102,9 +105,6 @@ struct TStreamDeleter {
 struct TImageDeleter {
   void operator()(opj_image_t* image) const { opj_image_destroy(image); }
 };
-struct TInfoDeleter {
-  void operator()(opj_codestream_info_v2_t* info) const { opj_destroy_cstr_info(&info); }
-};
 using TCodec = std::unique_ptr<opj_codec_t, TCodecDeleter>;
 using TJ2kStream = std::unique_ptr<opj_stream_t, TStreamDeleter>;
 using TJ2kImage = std::unique_ptr<opj_image_t, TImageDeleter>;
@@ -161,44 +161,95 @@ class TJ2kCoder {
 
 // ---- Reading ------------------------------------------------------------------------
 
-uint32_t CeilDiv(uint64_t a, uint64_t b) {
-  return uint32_t((a + b - 1) / b);
+// The image and tile geometry of a code stream's SIZ marker.
+struct TSiz {
+  uint64_t Width = 0, Height = 0;  // of the image area
+  uint64_t Tiles = 0;
+  uint32_t Components = 0;
+  uint64_t Samples = 0;  // of all components, subsampling applied
+};
+
+// Reads the SIZ marker at the code stream's start (SOC, then SIZ). False when it is not
+// there or cut off; OpenJPEG then reports the fault itself.
+bool ReadSiz(TStream& stream, int64_t at, TSiz& siz) {
+  uint8_t h[42];
+  stream.Seek(at, TSeekOrigin::Begin);
+  if (stream.Read(h, 42) != 42 || std::memcmp(h, kCodeStreamStart, 4) != 0) return false;
+  const uint64_t x1 = GetBe32(h + 8), y1 = GetBe32(h + 12), x0 = GetBe32(h + 16),
+                 y0 = GetBe32(h + 20), tw = GetBe32(h + 24), th = GetBe32(h + 28),
+                 tx0 = GetBe32(h + 32), ty0 = GetBe32(h + 36);
+  siz.Components = GetBe16(h + 40);
+  if (x1 <= x0 || y1 <= y0 || tw == 0 || th == 0 || tx0 > x0 || ty0 > y0 || siz.Components == 0)
+    return false;
+  siz.Width = x1 - x0;
+  siz.Height = y1 - y0;
+  siz.Tiles = ((x1 - tx0 + tw - 1) / tw) * ((y1 - ty0 + th - 1) / th);
+  // Component subsampling: a few bytes each; the components are counted at full size when
+  // the list is cut off (the marker is then broken anyway).
+  std::vector<uint8_t> comps(size_t(siz.Components) * 3);
+  const bool complete = stream.Read(comps.data(), int64_t(comps.size())) == int64_t(comps.size());
+  for (uint32_t c = 0; c < siz.Components; ++c) {
+    const uint64_t dx = complete ? std::max<uint8_t>(comps[size_t(c) * 3 + 1], 1) : 1;
+    const uint64_t dy = complete ? std::max<uint8_t>(comps[size_t(c) * 3 + 2], 1) : 1;
+    siz.Samples +=
+        ((x1 + dx - 1) / dx - (x0 + dx - 1) / dx) * ((y1 + dy - 1) / dy - (y0 + dy - 1) / dy);
+  }
+  return true;
 }
 
-// Checks the header's claims before OpenJPEG allocates anything for the image data.
-void CheckHeader(const TJ2kCoder& coder, const opj_image_t& header, uint32_t decoded,
-                 int64_t dataBytes) {
-  if (header.x1 <= header.x0 || header.y1 <= header.y0 || header.numcomps == 0)
-    RaiseImagingFormat("JPEG 2000 image has no pixels.");
-  const uint64_t width = header.x1 - header.x0, height = header.y1 - header.y0;
-  if (width * height > uint64_t(kMaxImagePixels))
-    RaiseImagingFormat("JPEG 2000 image of %llu x %llu pixels exceeds the limit of %lld pixels.",
-                       static_cast<unsigned long long>(width),
-                       static_cast<unsigned long long>(height),
-                       static_cast<long long>(kMaxImagePixels));
-  uint64_t samples = 0;
-  for (uint32_t c = 0; c < decoded; ++c) {
-    const opj_image_comp_t& comp = header.comps[c];
-    if (comp.dx == 0 || comp.dy == 0 || comp.prec == 0 || comp.prec > 31)
-      RaiseImagingFormat("JPEG 2000 component %u has an invalid layout.", c);
-    samples += uint64_t(CeilDiv(header.x1, comp.dx) - CeilDiv(header.x0, comp.dx)) *
-               uint64_t(CeilDiv(header.y1, comp.dy) - CeilDiv(header.y0, comp.dy));
+// Where the code stream starts: at once in a bare code stream, in the jp2c box of a JP2
+// file. -1 when no such box is found among the first boxes.
+int64_t CodeStreamStart(TStream& stream, int64_t start, int64_t size, bool codeStream) {
+  if (codeStream) return start;
+  int64_t at = start;
+  for (int box = 0; box < 256 && at + 8 <= start + size; ++box) {
+    uint8_t h[16];
+    stream.Seek(at, TSeekOrigin::Begin);
+    if (stream.Read(h, 8) != 8) return -1;
+    uint64_t length = GetBe32(h);
+    int64_t header = 8;
+    if (length == 1) {
+      if (stream.Read(h + 8, 8) != 8) return -1;
+      length = uint64_t(GetBe32(h + 8)) << 32 | GetBe32(h + 12);
+      header = 16;
+    }
+    if (std::memcmp(h + 4, "jp2c", 4) == 0) return at + header;
+    if (length == 0 || length < uint64_t(header) || length > uint64_t(start + size - at)) return -1;
+    at += int64_t(length);
   }
-  if (samples * 4 > uint64_t(kMaxJpeg2000DecodedBytes))
+  return -1;
+}
+
+// Refuses what the SIZ marker claims beyond the engine's limits or beyond what the data
+// can hold, before OpenJPEG reads the header: it sets up coding parameters for every tile
+// and component at once, so a few bytes claiming 50000 tiles of 257 components would cost
+// gigabytes there.
+void CheckSiz(TStream& stream, int64_t start, int64_t size, bool codeStream) {
+  const int64_t at = CodeStreamStart(stream, start, size, codeStream);
+  TSiz siz;
+  const bool found = at >= 0 && ReadSiz(stream, at, siz);
+  stream.Seek(start, TSeekOrigin::Begin);
+  if (!found) return;
+  if (siz.Width * siz.Height > uint64_t(kMaxImagePixels))
+    RaiseImagingFormat("JPEG 2000 image of %llu x %llu pixels exceeds the limit of %lld pixels.",
+                       static_cast<unsigned long long>(siz.Width),
+                       static_cast<unsigned long long>(siz.Height),
+                       static_cast<long long>(kMaxImagePixels));
+  const uint64_t codeStreamBytes = uint64_t(start + size - at);
+  if (siz.Tiles > kMaxTiles || siz.Tiles * kMinTileBytes > codeStreamBytes ||
+      siz.Tiles * siz.Components > kMaxTileComponents)
+    RaiseImagingFormat(
+        "JPEG 2000 code stream claims %llu tiles of %u components, which its %llu bytes cannot "
+        "hold.",
+        static_cast<unsigned long long>(siz.Tiles), siz.Components,
+        static_cast<unsigned long long>(codeStreamBytes));
+  if (siz.Samples * 4 > uint64_t(kMaxJpeg2000DecodedBytes))
     RaiseImagingFormat(
         "JPEG 2000 image of %llu x %llu pixels needs %llu MiB to decode, more than "
         "the limit of %lld MiB.",
-        static_cast<unsigned long long>(width), static_cast<unsigned long long>(height),
-        static_cast<unsigned long long>(samples * 4 >> 20),
+        static_cast<unsigned long long>(siz.Width), static_cast<unsigned long long>(siz.Height),
+        static_cast<unsigned long long>(siz.Samples * 4 >> 20),
         static_cast<long long>(kMaxJpeg2000DecodedBytes >> 20));
-  const std::unique_ptr<opj_codestream_info_v2_t, TInfoDeleter> info(
-      opj_get_cstr_info(coder.Codec()));
-  if (!info) coder.Raise("cannot read the code stream's header");
-  const uint64_t tiles = uint64_t(info->tw) * info->th;
-  if (tiles == 0 || tiles > kMaxTiles ||
-      tiles * kMinTileBytes > uint64_t(std::max<int64_t>(0, dataBytes)))
-    RaiseImagingFormat("JPEG 2000 code stream claims %llu tiles, which its %lld bytes cannot hold.",
-                       static_cast<unsigned long long>(tiles), static_cast<long long>(dataBytes));
 }
 
 // The value of a decoded sample, shifted to 0..max for signed components.
@@ -323,6 +374,7 @@ bool TJpeg2000FileFormat::ReadImages(TIOHandle& handle, TDynImageDataArray& imag
   const int64_t count = stream.Read(id, 4);
   stream.Seek(start, TSeekOrigin::Begin);
   const bool codeStream = count == 4 && std::memcmp(id, kCodeStreamStart, 4) == 0;
+  CheckSiz(stream, start, dataBytes, codeStream);
 
   TJ2kCoder coder(stream, true, codeStream ? OPJ_CODEC_J2K : OPJ_CODEC_JP2);
   opj_dparameters_t parameters;
@@ -337,7 +389,14 @@ bool TJpeg2000FileFormat::ReadImages(TIOHandle& handle, TDynImageDataArray& imag
   // palette and channel definitions and set its color space. All are decoded: OpenJPEG
   // skips the inverse color transform when asked for only some of them.
   const uint32_t comps = image->numcomps;
-  CheckHeader(coder, *image, comps, dataBytes);
+  // The header again, for a file whose SIZ marker was not found above.
+  const uint64_t pixels = uint64_t(image->x1 - std::min(image->x0, image->x1)) *
+                          uint64_t(image->y1 - std::min(image->y0, image->y1));
+  if (pixels == 0 || pixels > uint64_t(kMaxImagePixels) ||
+      pixels * comps * 4 > uint64_t(kMaxJpeg2000DecodedBytes))
+    RaiseImagingFormat("JPEG 2000 image of %u x %u pixels in %u components cannot be decoded.",
+                       image->x1 - std::min(image->x0, image->x1),
+                       image->y1 - std::min(image->y0, image->y1), comps);
   if (!opj_decode(coder.Codec(), coder.Stream(), image.get()) ||
       !opj_end_decompress(coder.Codec(), coder.Stream()))
     coder.Raise("cannot decode the image");

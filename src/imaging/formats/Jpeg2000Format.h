@@ -11,10 +11,11 @@ namespace pixolan::imaging {
 
 inline constexpr int32_t kDefaultJpeg2000Quality = 80;
 
-// Most memory OpenJPEG may need for the decoded samples of one image (it keeps 32 bits a
-// sample for every decoded component). A header that asks for more is refused before
-// decoding starts.
-inline constexpr int64_t kMaxJpeg2000DecodedBytes = int64_t(1) << 31;
+// Most memory the decoded samples of one image may take in OpenJPEG, which keeps 32 bits a
+// sample for every component (and about as much again for the tile being decoded). A
+// header that asks for more is refused before decoding starts: 1 GiB holds an RGB image of
+// 89 million pixels.
+inline constexpr int64_t kMaxJpeg2000DecodedBytes = int64_t(1) << 30;
 
 // Reads JP2 files and bare code streams through OpenJPEG on the engine's stream: gray,
 // gray + alpha, RGB and RGBA images become Gray8/A8Gray8/R8G8B8/A8R8G8B8 for precisions up

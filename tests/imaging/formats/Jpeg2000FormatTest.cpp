@@ -278,6 +278,22 @@ std::vector<uint8_t> CodeStream(uint32_t width, uint32_t height, uint32_t tileWi
   return b;
 }
 
+// A JP2 file around a code stream: signature, file type, a header box and the code stream
+// box.
+std::vector<uint8_t> Jp2Wrapped(const std::vector<uint8_t>& codeStream) {
+  std::vector<uint8_t> b = kJp2Signature;
+  AddBe32(b, 20);
+  b.insert(b.end(), {'f', 't', 'y', 'p', 'j', 'p', '2', ' ', 0, 0, 0, 0, 'j', 'p', '2', ' '});
+  AddBe32(b, 8 + 22);
+  b.insert(b.end(), {'j', 'p', '2', 'h'});
+  AddBe32(b, 22);
+  b.insert(b.end(), {'i', 'h', 'd', 'r', 0, 0, 0xCD, 1, 0, 0, 0, 1, 1, 1, 7, 7, 0, 0});
+  AddBe32(b, uint32_t(8 + codeStream.size()));
+  b.insert(b.end(), {'j', 'p', '2', 'c'});
+  b.insert(b.end(), codeStream.begin(), codeStream.end());
+  return b;
+}
+
 TEST(Jpeg2000Format, ClaimsTheEngineOrTheDataCannotBackAreRefused) {
   const struct {
     const char* Name;
@@ -288,6 +304,9 @@ TEST(Jpeg2000Format, ClaimsTheEngineOrTheDataCannotBackAreRefused) {
        "exceeds the limit"},
       {"more tiles than the data can hold", CodeStream(4000, 4000, 10, 10, 3), "tiles"},
       {"decoded samples beyond the memory limit", CodeStream(16000, 16000, 16000, 16000, 3), "MiB"},
+      // Found by fuzzing: OpenJPEG sets up every tile's parameters when it reads the header.
+      {"a tile for every pixel of 257 components", CodeStream(1, 52481, 1, 1, 257), "tiles"},
+      {"the same inside a JP2 file", Jp2Wrapped(CodeStream(1, 52481, 1, 1, 257)), "tiles"},
       {"cut off in the header", std::vector<uint8_t>(kJp2Signature), "JPEG 2000 error"},
   };
   for (const auto& c : cases) {
