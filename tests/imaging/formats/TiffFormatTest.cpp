@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -221,15 +220,15 @@ TOracle OracleOf(const std::string& name) {
 // ((i + 100 c) mod 2^bits), signed ((n mod 256) - 128 shifted to 0..max), float i / 255
 // (gray) or (3i + c) / 767 (RGB).
 double SeqValue(const std::string& file, int64_t i, int c) {
-  const std::smatch m = [&] {
-    std::smatch match;
-    std::regex_search(file, match, std::regex("^seq-([13])c-(i?)(\\d+)([bf]?)"));
-    return match;
-  }();
-  const int channels = std::stoi(m[1]);
-  const bool isSigned = m[2] == "i";
-  const int bits = std::stoi(m[3]);
-  const bool isFloat = m[4] == "f";
+  // "seq-<channels>c-<i?><bits><b|f>-...", e.g. seq-3c-i16-..., seq-1c-32f-...
+  const int channels = file[4] - '0';
+  size_t at = 7;
+  const bool isSigned = file[at] == 'i';
+  if (isSigned) ++at;
+  int bits = 0;
+  while (at < file.size() && file[at] >= '0' && file[at] <= '9')
+    bits = bits * 10 + (file[at++] - '0');
+  const bool isFloat = at < file.size() && file[at] == 'f';
   const bool planar = file.find("planar") != std::string::npos;
   const int64_t n = channels == 1 ? i : planar ? i + 100 * c : 3 * i + c;
   if (isFloat) return channels == 1 ? double(n) / 255 : double(n) / 767;
