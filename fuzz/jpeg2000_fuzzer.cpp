@@ -2,9 +2,9 @@
 // back losslessly (as a JP2 file or a code stream, as the last input byte chooses) and must
 // read back to the same pixels, or lossily at the quality that byte picks and read back to
 // the same size.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <optional>
 

@@ -1,9 +1,9 @@
 // Decodes arbitrary bytes with the TIFF handler from memory, one page or all of them as the
 // last input byte chooses; the first page is written back with the compression that byte
 // picks and must read back to the same pixels (JPEG: the same size).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <optional>
 
