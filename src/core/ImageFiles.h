@@ -1,7 +1,9 @@
 // The program's only way to read and write image files.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "imaging/image/ImagingTypes.h"
 #include "imaging/io/FileFormat.h"
@@ -31,5 +33,11 @@ bool SaveResultImage(const std::string& path, const imaging::TImageData& image,
 bool SaveResultImage(imaging::TImageFileFormat& format, const std::string& path,
                      const imaging::TImageData& image,
                      const imaging::TSaveFileOptions& options = {});
+
+// Encodes image as format writes it into bytes (replaced), ready for
+// imaging::WriteEncodedFile. False when the handler does not write it or the image is
+// invalid; writer failures raise EImagingError.
+bool EncodeResultImage(imaging::TImageFileFormat& format, const imaging::TImageData& image,
+                       std::vector<uint8_t>& bytes);
 
 }  // namespace pixolan::core

@@ -5,8 +5,11 @@
 #include "imaging/formats/Jpeg2000Format.h"
 #include "imaging/formats/JpegFormat.h"
 #include "imaging/formats/NetworkGraphicsFormat.h"
+#include "imaging/formats/PcxFormat.h"
+#include "imaging/formats/PortableMapFormat.h"
 #include "imaging/formats/TargaFormat.h"
 #include "imaging/formats/TiffFormat.h"
+#include "imaging/formats/XpmFormat.h"
 
 namespace pixolan::imaging {
 
@@ -23,21 +26,24 @@ std::span<const TBuiltinFormat> BuiltinFormats() {
   // The order is the order of every search, and detection relies on it: a handler with a
   // weak content probe must come after the handlers whose files it could mistake for its
   // own. The families not built yet take their places as they land:
-  //   TXPMFileFormat, TPCXFileFormat, TPSDFileFormat,
+  //   -> TXPMFileFormat, TPCXFileFormat,
+  //   TPSDFileFormat,
   //   -> TTiffFileFormat,
   //   -> TJpeg2000FileFormat (before GIF: it claims option kOptionJpeg2000CodeStreamOnly,
   //   which GIF's LoadAnimated also asks for),
-  //   TPBMFileFormat, TPGMFileFormat, TPPMFileFormat,
-  //   TPAMFileFormat, TPFMFileFormat,
+  //   -> TPBMFileFormat, TPGMFileFormat, TPPMFileFormat, TPAMFileFormat, TPFMFileFormat,
   //   -> TTargaFileFormat,
   //   TDDSFileFormat,
   //   -> TGIFFileFormat, TJpegFileFormat,
   //   -> TPNGFileFormat, TMNGFileFormat, TJNGFileFormat,
   //   -> TBitmapFileFormat.
   static const TBuiltinFormat table[] = {
-      Entry<TTiffFileFormat>(), Entry<TJpeg2000FileFormat>(), Entry<TTargaFileFormat>(),
-      Entry<TGIFFileFormat>(),  Entry<TJpegFileFormat>(),     Entry<TPNGFileFormat>(),
-      Entry<TMNGFileFormat>(),  Entry<TJNGFileFormat>(),      Entry<TBitmapFileFormat>(),
+      Entry<TXPMFileFormat>(),      Entry<TPCXFileFormat>(), Entry<TTiffFileFormat>(),
+      Entry<TJpeg2000FileFormat>(), Entry<TPBMFileFormat>(), Entry<TPGMFileFormat>(),
+      Entry<TPPMFileFormat>(),      Entry<TPAMFileFormat>(), Entry<TPFMFileFormat>(),
+      Entry<TTargaFileFormat>(),    Entry<TGIFFileFormat>(), Entry<TJpegFileFormat>(),
+      Entry<TPNGFileFormat>(),      Entry<TMNGFileFormat>(), Entry<TJNGFileFormat>(),
+      Entry<TBitmapFileFormat>(),
   };
   return table;
 }

@@ -19,8 +19,15 @@ struct TExpectedFormat {
   bool canRead, canWrite;
 };
 const TExpectedFormat kExpected[] = {
+    {"X Window Pixmap", {"*.xpm"}, true, false},
+    {"ZSoft Paintbrush Image", {"*.pcx"}, true, false},
     {"Tagged Image File Format", {"*.tif", "*.tiff"}, true, true},
     {"JPEG 2000 Image", {"*.jp2", "*.j2k", "*.j2c", "*.jpx", "*.jpc"}, true, true},
+    {"Portable Bit Map", {"*.pbm"}, true, false},
+    {"Portable Gray Map", {"*.pgm"}, true, true},
+    {"Portable Pixel Map", {"*.ppm"}, true, true},
+    {"Portable Arbitrary Map", {"*.pam"}, true, true},
+    {"Portable Float Map", {"*.pfm"}, true, true},
     {"Truevision Targa Image", {"*.tga"}, true, true},
     {"Graphics Interchange Format", {"*.gif"}, true, true},
     {"Joint Photographic Experts Group Image",
