@@ -354,6 +354,8 @@ TEST(Cli, ListFormatsShowsTheRegistryInOrder) {
             "X Window Pixmap                         *.xpm                            yes   no\n"
             "ZSoft Paintbrush Image                  *.pcx                            yes   no\n"
             "Photoshop Image                         *.psd,*.pdd                      yes   yes\n"
+            "Tagged Image File Format                *.tif,*.tiff                     yes   yes\n"
+            "JPEG 2000 Image                         *.jp2,*.j2k,*.j2c,*.jpx,*.jpc    yes   yes\n"
             "Portable Bit Map                        *.pbm                            yes   no\n"
             "Portable Gray Map                       *.pgm                            yes   yes\n"
             "Portable Pixel Map                      *.ppm                            yes   yes\n"

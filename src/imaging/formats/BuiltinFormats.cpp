@@ -3,12 +3,14 @@
 #include "imaging/formats/BitmapFormat.h"
 #include "imaging/formats/DdsFormat.h"
 #include "imaging/formats/GifFormat.h"
+#include "imaging/formats/Jpeg2000Format.h"
 #include "imaging/formats/JpegFormat.h"
 #include "imaging/formats/NetworkGraphicsFormat.h"
 #include "imaging/formats/PcxFormat.h"
 #include "imaging/formats/PortableMapFormat.h"
 #include "imaging/formats/PsdFormat.h"
 #include "imaging/formats/TargaFormat.h"
+#include "imaging/formats/TiffFormat.h"
 #include "imaging/formats/XpmFormat.h"
 
 namespace pixolan::imaging {
@@ -25,24 +27,15 @@ TBuiltinFormat Entry() {
 std::span<const TBuiltinFormat> BuiltinFormats() {
   // The order is the order of every search, and detection relies on it: a handler with a
   // weak content probe must come after the handlers whose files it could mistake for its
-  // own. The families not built yet take their places as they land:
-  //   -> TXPMFileFormat, TPCXFileFormat,
-  //   -> TPSDFileFormat,
-  //   TTiffFileFormat,
-  //   TJpeg2000FileFormat (before GIF: it claims option kOptionJpeg2000CodeStreamOnly, which
-  //   GIF's LoadAnimated also asks for),
-  //   -> TPBMFileFormat, TPGMFileFormat, TPPMFileFormat, TPAMFileFormat, TPFMFileFormat,
-  //   -> TTargaFileFormat, TDDSFileFormat,
-  //   -> TGIFFileFormat, TJpegFileFormat,
-  //   -> TPNGFileFormat, TMNGFileFormat, TJNGFileFormat,
-  //   -> TBitmapFileFormat.
+  // own. JPEG 2000 comes before GIF: it claims option kOptionJpeg2000CodeStreamOnly, which
+  // GIF's LoadAnimated also asks for. Icons and cursors are not handlers of this table.
   static const TBuiltinFormat table[] = {
-      Entry<TXPMFileFormat>(),    Entry<TPCXFileFormat>(), Entry<TPSDFileFormat>(),
-      Entry<TPBMFileFormat>(),    Entry<TPGMFileFormat>(), Entry<TPPMFileFormat>(),
-      Entry<TPAMFileFormat>(),    Entry<TPFMFileFormat>(), Entry<TTargaFileFormat>(),
-      Entry<TDDSFileFormat>(),    Entry<TGIFFileFormat>(), Entry<TJpegFileFormat>(),
-      Entry<TPNGFileFormat>(),    Entry<TMNGFileFormat>(), Entry<TJNGFileFormat>(),
-      Entry<TBitmapFileFormat>(),
+      Entry<TXPMFileFormat>(),  Entry<TPCXFileFormat>(),      Entry<TPSDFileFormat>(),
+      Entry<TTiffFileFormat>(), Entry<TJpeg2000FileFormat>(), Entry<TPBMFileFormat>(),
+      Entry<TPGMFileFormat>(),  Entry<TPPMFileFormat>(),      Entry<TPAMFileFormat>(),
+      Entry<TPFMFileFormat>(),  Entry<TTargaFileFormat>(),    Entry<TDDSFileFormat>(),
+      Entry<TGIFFileFormat>(),  Entry<TJpegFileFormat>(),     Entry<TPNGFileFormat>(),
+      Entry<TMNGFileFormat>(),  Entry<TJNGFileFormat>(),      Entry<TBitmapFileFormat>(),
   };
   return table;
 }

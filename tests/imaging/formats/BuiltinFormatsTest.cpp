@@ -22,6 +22,8 @@ const TExpectedFormat kExpected[] = {
     {"X Window Pixmap", {"*.xpm"}, true, false},
     {"ZSoft Paintbrush Image", {"*.pcx"}, true, false},
     {"Photoshop Image", {"*.psd", "*.pdd"}, true, true},
+    {"Tagged Image File Format", {"*.tif", "*.tiff"}, true, true},
+    {"JPEG 2000 Image", {"*.jp2", "*.j2k", "*.j2c", "*.jpx", "*.jpc"}, true, true},
     {"Portable Bit Map", {"*.pbm"}, true, false},
     {"Portable Gray Map", {"*.pgm"}, true, true},
     {"Portable Pixel Map", {"*.ppm"}, true, true},
