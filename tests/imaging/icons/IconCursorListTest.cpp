@@ -160,6 +160,39 @@ TEST(IconCursorList, EntryFailuresAreCollected) {
   EXPECT_EQ(list.Count(), 2);  // the readable ones
 }
 
+// BytesInRes bounds an entry's data unless it cannot be right: then the file's end does,
+// and the pixels must still all be there.
+TEST(IconCursorList, ImpossibleDataSizesFallBackToTheFileEnd) {
+  const std::vector<uint8_t> good =
+      IconFileBytes(1, {IconEntryOf(Solid(4, 4, 24, {5, 6, 7, 255}))});
+  const auto withSize = [&](uint32_t bytesInRes, size_t keep) {
+    std::vector<uint8_t> bytes(good.begin(), good.begin() + ptrdiff_t(keep));
+    for (int b = 0; b < 4; ++b) bytes[6 + 8 + b] = uint8_t(bytesInRes >> 8 * b);
+    return bytes;
+  };
+  const uint32_t size = uint32_t(good.size() - 22);
+  const struct {
+    const char* Name;
+    std::vector<uint8_t> Bytes;
+    bool Loads;
+  } cases[] = {
+      {"too small for a header", withSize(8, good.size()), true},
+      {"beyond the end of the file", withSize(size + 1000, good.size()), true},
+      {"beyond the end, mask cut short", withSize(size, good.size() - 10), true},
+      {"beyond the end, colors cut short", withSize(size, 22 + 40 + 20), false},
+      {"large enough for a header, too small for the colors", withSize(60, good.size()), false},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.Name);
+    if (test.Loads) {
+      EXPECT_EQ(ImageGetPixel32(Decode(test.Bytes), 3, 0), (TPixel32{5, 6, 7, 255}));
+    } else {
+      EXPECT_NE(test::ErrorOf<EIconException>([&] { Decode(test.Bytes); }).find(kCorrupt),
+                std::string::npos);
+    }
+  }
+}
+
 // What drawing gives for each bit depth: the mask makes pixels transparent unless the
 // colors carry alpha of their own. Nine pixels a row cross byte and word boundaries.
 TEST(IconCursorList, EveryBitDepthDrawsWithItsMask) {
