@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,67 @@ TEST(IconCursorFile, ImageMagickReadsWrittenIcons) {
     ASSERT_TRUE(test::ReadWithImageMagick(asIcon, folder.Path(), theirs, error)) << error;
     const test::TPixelDiff diff = test::ComparePixels(theirs, ExpectedFromKey(test.Image));
     EXPECT_TRUE(diff.Same()) << diff.Text();
+  }
+}
+
+// A reader of the published layout in a few lines of Python's standard library: for each
+// pixel, top row first, the 32-bit color and alpha and the AND mask bit.
+constexpr char kPythonIconReader[] = R"(import struct, sys
+data = open(sys.argv[1], 'rb').read()
+reserved, kind, count = struct.unpack_from('<HHH', data, 0)
+w, h, colors, _, planes, bits, size, offset = struct.unpack_from('<BBBBHHII', data, 6)
+header, width, height2, _, bitcount = struct.unpack_from('<IiiHH', data, offset)
+height = height2 // 2
+print(reserved, kind, count, w, h, bits, bitcount, width, height, int(size == len(data) - offset))
+pixels = offset + header
+mask = pixels + width * height * 4
+stride = (width + 31) // 32 * 4
+for y in range(height):
+    row = height - 1 - y
+    for x in range(width):
+        b, g, r, a = data[pixels + (row * width + x) * 4:][:4]
+        m = data[mask + row * stride + x // 8] >> (7 - x % 8) & 1
+        print(b, g, r, a, m)
+)";
+
+TEST(IconCursorFile, PythonReadsTheColorsAlphaAndMaskWeWrite) {
+  ASSERT_TRUE(test::HaveTool("python3")) << "python3 is needed";
+  const test::TTempFolder folder;
+  test::WriteFileText(folder / "read_icon.py", kPythonIconReader);
+  for (const auto& [width, height] : {std::pair{37, 19}, std::pair{256, 256}}) {
+    SCOPED_TRACE(testing::Message() << width << "x" << height);
+    const TImageData image = KeyedPicture(width, height);
+    const fs::path file = folder / "keyed.cur";
+    ASSERT_TRUE(IconCursorFileFormat().SaveFile(file.string(), TImageSpan(&image, 1), true));
+    ASSERT_TRUE(test::RunCommand("python3 " + test::Quote(folder / "read_icon.py") + " " +
+                                     test::Quote(file) + " >" + test::Quote(folder / "out.txt"),
+                                 folder / "python.log"))
+        << test::ReadFileText(folder / "python.log");
+    std::istringstream out(test::ReadFileText(folder / "out.txt"));
+    int reserved, kind, count, w, h, bits, bitCount, pixelsWide, pixelsHigh, sizeMatches;
+    out >> reserved >> kind >> count >> w >> h >> bits >> bitCount >> pixelsWide >> pixelsHigh >>
+        sizeMatches;
+    EXPECT_EQ(reserved, 0);
+    EXPECT_EQ(kind, 1);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(w, width % 256);
+    EXPECT_EQ(h, height % 256);
+    EXPECT_EQ(bits, 32);
+    EXPECT_EQ(bitCount, 32);
+    EXPECT_EQ(sizeMatches, 1);
+    ASSERT_EQ(pixelsWide, width);
+    ASSERT_EQ(pixelsHigh, height);
+    const test::TRgbaPixels expected = ExpectedFromKey(image);
+    for (size_t i = 0; i < expected.Pixels.size(); ++i) {
+      int b, g, r, a, m;
+      ASSERT_TRUE(out >> b >> g >> r >> a >> m) << "pixel " << i;
+      const TPixel32 e = expected.Pixels[i];
+      ASSERT_EQ(a, e.A) << "pixel " << i;
+      ASSERT_EQ(m, e.A == 0 ? 1 : 0) << "pixel " << i;
+      if (e.A != 0) {
+        ASSERT_EQ((TPixel32{uint8_t(b), uint8_t(g), uint8_t(r), uint8_t(a)}), e) << "pixel " << i;
+      }
+    }
   }
 }
 
