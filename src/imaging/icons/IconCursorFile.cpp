@@ -1,6 +1,7 @@
 #include "imaging/icons/IconCursorFile.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "imaging/canvas/Bitmap.h"

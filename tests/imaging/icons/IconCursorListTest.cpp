@@ -12,8 +12,10 @@
 #include "imaging/io/Registry.h"
 #include "support/Bytes.h"
 #include "support/ErrorOf.h"
+#include "support/Files.h"
 #include "support/FormatBytes.h"
 #include "support/IconFiles.h"
+#include "support/TempFolder.h"
 #include "support/TestImages.h"
 
 namespace pixolan::imaging {
@@ -299,6 +301,10 @@ TEST(IconCursorList, CursorsReadLikeIcons) {
   TMemoryStream saved;
   list.SaveToStream(saved);
   EXPECT_EQ(saved.Data(), bytes);
+  const test::TTempFolder folder;
+  list.SaveToFile(folder.File("copy.cur"));
+  EXPECT_EQ(test::ReadFileBytes(folder / "copy.cur"), bytes);
+  EXPECT_EQ(list.Data(), bytes);
 }
 
 TEST(IconCursorList, EditsAreCheckedAndReported) {
