@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/CliMain.h"
+#include "cli/Terminal.h"
 
 namespace {
 
@@ -22,5 +23,8 @@ void KeepLargeBuffersForReuse() {
 
 int main(int argc, char** argv) {
   KeepLargeBuffersForReuse();
-  return pixolan::cli::RunCli(argc, argv, std::cout, std::cerr);
+  // Before any thread: they all inherit the blocked signals.
+  const pixolan::cli::TInterruptWatcher interrupts;
+  const pixolan::cli::TConsole console = pixolan::cli::TerminalConsole(interrupts);
+  return pixolan::cli::RunCli(argc, argv, std::cout, std::cerr, console);
 }

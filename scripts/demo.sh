@@ -13,7 +13,7 @@ cli=build/release/apps/pixolan-cli
 out=build/demo-output
 "$cli" --version
 # samples/demo.pxc is a configuration: fit into 320x240 (turned for portraits), sharpen,
-# save as progressive JPEG of quality 85 named NAME_web.jpg.
-"$cli" samples/demo.pxc --existing overwrite -v -o "$out" \
-  samples/*.jpg samples/*.gif samples/*.bmp samples/*.tga
+# save as progressive JPEG of quality 85 named NAME_web.jpg. The folder samples/ is
+# scanned for every image format the program reads.
+"$cli" samples/demo.pxc --existing overwrite -v -o "$out" samples/
 echo "The results are in $out/"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <filesystem>
 #include <sstream>
 
@@ -86,7 +87,7 @@ std::vector<std::string> ProfileGroupsOf(std::string_view value) {
   return boxes;
 }
 
-const std::array<TCliOption, 18> kOptions = {{
+const std::array<TCliOption, 21> kOptions = {{
     {'c', "config", "FILE", "load a configuration or profile (repeatable, in order)",
      [](TCliArguments& a, std::string_view v) {
        if (v.empty()) throw TUsageError("the configuration file name must not be empty");
@@ -143,12 +144,27 @@ const std::array<TCliOption, 18> kOptions = {{
      [](TCliArguments& a, std::string_view v) { a.OutputFormat = OutputExtensionOf(v); }},
     {'\0', "overwrite-original", "", "write each result over its source (out_overwrite)",
      [](TCliArguments& a, std::string_view) { a.OverwriteOriginal = true; }},
-    {'\0', "existing", "overwrite|skip", "what to do when a result already exists (skip)",
+    {'\0', "existing", "ask|overwrite|skip",
+     "when a result already exists: ask (on a terminal, else skip), overwrite or skip",
      [](TCliArguments& a, std::string_view v) {
-       if (v != "overwrite" && v != "skip")
-         throw TUsageError("--existing takes 'overwrite' or 'skip', not '" + std::string(v) + "'");
+       if (v != "ask" && v != "overwrite" && v != "skip")
+         throw TUsageError("--existing takes 'ask', 'overwrite' or 'skip', not '" + std::string(v) +
+                           "'");
        a.Existing = v;
      }},
+    {'j', "jobs", "N",
+     "convert N files at once (default: one per core); output and questions keep list order",
+     [](TCliArguments& a, std::string_view v) {
+       size_t jobs = 0;
+       const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), jobs);
+       if (error != std::errc() || end != v.data() + v.size() || jobs < 1 || jobs > 256)
+         throw TUsageError("--jobs takes a number from 1 to 256, not '" + std::string(v) + "'");
+       a.Jobs = jobs;
+     }},
+    {'r', "recursive", "", "search folder paths with their subfolders (inp_uv)",
+     [](TCliArguments& a, std::string_view) { a.Recursive = true; }},
+    {'\0', "no-recursive", "", "search folder paths without their subfolders",
+     [](TCliArguments& a, std::string_view) { a.Recursive = false; }},
     {'q', "quiet", "", "print only failures",
      [](TCliArguments& a, std::string_view) { a.Quiet = true; }},
     {'v', "verbose", "", "print every file with its result",
@@ -290,11 +306,15 @@ std::string CliHelpText() {
     help << "  " << left[i] << std::string(width - left[i].size() + 2, ' ') << kOptions[i].Help
          << "\n";
   help << "\n"
-       << "Each PATH is an image file; it is loaded (its format is detected from the content)\n"
-       << "and saved under the output folder, name and format patterns. A file that fails is\n"
-       << "reported and the others go on. A PATH ending in .pxc is a configuration, loaded in\n"
-       << "order with those of -c. -o, -n, -f and --overwrite-original set the stored settings\n"
-       << "they name, after the configurations; --set applies after them.\n"
+       << "A PATH ending in .pxc is a configuration, loaded in order with those of -c. -o, -n,\n"
+       << "-f, --overwrite-original and -r/--no-recursive set the stored settings they name,\n"
+       << "after the configurations; --set applies after them. Then the other PATHs are taken\n"
+       << "in order: a folder is searched for the files of the folder filter (PFRB.alle, or the\n"
+       << "PFCH boxes of PFRB.auswahl), with its subfolders unless inp_uv is off; a file is\n"
+       << "listed when its content is an image of a known format. As in the window's list the\n"
+       << "files are converted in the order of their names (%num% counts in it), each loaded,\n"
+       << "converted and saved under the output folder, name and format patterns. A file that\n"
+       << "fails is reported and the others go on.\n"
        << "--set takes a control's name as configurations store it, e.g. act_size=1; a name\n"
        << "that only another window's control has as well means the main window's, the\n"
        << "others take their section, e.g. EASB.ScrollBar1=80.\n"

@@ -27,9 +27,16 @@ struct TCliArguments {
   std::optional<std::string> OutputFormat;
   // --overwrite-original.
   bool OverwriteOriginal = false;
-  // --existing: what to do with results that already exist ("skip" unless told).
-  std::string Existing = "skip";
-  // Image files to convert.
+  // --existing: what to do with results that already exist: "ask" (on a terminal; skip
+  // without one), "overwrite" or "skip".
+  std::string Existing = "ask";
+  // -j/--jobs: files converted at once; unset: one per core.
+  std::optional<size_t> Jobs;
+  // -r/--recursive (true) and --no-recursive (false): whether folder paths are searched
+  // with their subfolders (inp_uv); unset: as the configuration says.
+  std::optional<bool> Recursive;
+  // The PATHs that are no configuration, in command-line order: folders to scan and
+  // image files.
   std::vector<std::string> Paths;
   // -c/--config files and PATHs ending in ".pxc", in command-line order.
   std::vector<std::string> Configurations;

@@ -6,9 +6,12 @@
 #include <limits>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/CliArguments.h"
+#include "cli/Console.h"
 #include "config/ConfigIniFile.h"
 #include "config/ConfigurationFile.h"
 #include "config/Defaults.h"
@@ -19,7 +22,11 @@
 #include "core/BatchRun.h"
 #include "core/ImageFiles.h"
 #include "core/OutputPath.h"
+#include "core/SourceFile.h"
 #include "imaging/io/Registry.h"
+#include "input/FolderScan.h"
+#include "input/FormatFilter.h"
+#include "input/InputList.h"
 #include "lang/Language.h"
 #include "lang/Messages.h"
 #include "platform/AsciiCase.h"
@@ -45,68 +52,6 @@ void PrintUsageError(std::ostream& err, const std::string& message) {
   err << kProgram << ": " << message << "\n"
       << "Try '" << kProgram << " --help' for more information.\n";
 }
-
-// Catalogue messages on one line each, title first. Paths are never shortened: on a
-// console the whole path is what tells the user (or a script) which file is meant.
-class TConsoleMessages final : public lang::TMessageFrontEnd {
- public:
-  explicit TConsoleMessages(std::ostream& err) : err_(err) {}
-  int TextWidth(std::string_view text) const override { return lang::CharacterWidth(text); }
-  int ArgumentWidth() const override { return std::numeric_limits<int>::max(); }
-  bool ShowMessage(const lang::TMessage& message) override {
-    err_ << message.Title << ":";
-    for (const std::string& line : message.Lines)
-      if (!line.empty()) err_ << " " << line;
-    err_ << "\n";
-    return false;
-  }
-
- private:
-  std::ostream& err_;
-};
-
-// Tells the user about each file of a run (failures and skips on err, every file with -v)
-// and answers the overwrite question with the --existing policy.
-class TConsoleFrontEnd final : public core::TBatchFrontEnd {
- public:
-  TConsoleFrontEnd(std::ostream& out, std::ostream& err, bool quiet, bool verbose, bool overwrite)
-      : out_(out), err_(err), quiet_(quiet), verbose_(verbose), overwrite_(overwrite) {}
-
-  void FileStarted(size_t, size_t, const std::string&) override {}
-
-  void FileFinished(size_t, const std::string& source, const std::string& target,
-                    core::TFileOutcome outcome, const std::string& message) override {
-    switch (outcome) {
-      case core::TFileOutcome::Converted:
-        if (verbose_) out_ << source << " -> " << target << "\n";
-        break;
-      case core::TFileOutcome::Skipped:
-        if (!quiet_) err_ << kProgram << ": " << target << ": skipped: " << message << "\n";
-        break;
-      case core::TFileOutcome::Failed:
-        err_ << kProgram << ": " << source << ": " << message << "\n";
-        break;
-    }
-  }
-
-  // From the catalogue, in the run's language, like every other message of the program.
-  void ShowMessage(const std::string& key, const std::string& argument) override {
-    TConsoleMessages messages(err_);
-    lang::meldungzeigen(messages, key, argument);
-    ++messages_;
-  }
-  size_t Messages() const { return messages_; }
-
-  core::TOverwriteAnswer AskOverwrite(const std::string&) override {
-    return overwrite_ ? core::TOverwriteAnswer::YesForAll : core::TOverwriteAnswer::NoForAll;
-  }
-
- private:
-  std::ostream& out_;
-  std::ostream& err_;
-  bool quiet_, verbose_, overwrite_;
-  size_t messages_ = 0;
-};
 
 // The out_format item for an extension: the first item (the source's own format) for
 // "keep", else the item whose mask is "*.EXT", in the store's language.
@@ -134,6 +79,7 @@ void ApplyShorthands(const TCliArguments& arguments, config::SettingsStore& stor
     store.SetValueText(store.IndexOf("PBCB", "out_format"),
                        OutputFormatItem(store, *arguments.OutputFormat));
   if (arguments.OverwriteOriginal) store.SetChecked(store.IndexOf("PBRB", "out_overwrite"), true);
+  if (arguments.Recursive) store.SetChecked(store.IndexOf("PBCH", "inp_uv"), *arguments.Recursive);
 }
 
 // The language of the run's texts: --lang, else the start rules.
@@ -173,9 +119,60 @@ void PrintSettings(const config::SettingsStore& store, std::ostream& out) {
     out << store.Entry(i).QualifiedName() << '=' << store.ValueText(i) << '\n';
 }
 
+// The input list of a run, and how many PATHs were refused on the way.
+struct TSourceList {
+  std::vector<std::string> Paths;
+  size_t Refused = 0;
+};
+
+// Builds the input list from the PATHs as the window's command line does, in their order:
+// a folder is scanned with the store's format filter and subfolder setting (its files are
+// skipped silently when they are no images or listed already), a file goes through
+// add2list, whose messages come from the catalogue. The list needs no columns here, so
+// add2list only detects each file's format: the run decodes it. Unlike the window, which
+// ignores what does not exist, the console names every PATH it cannot use, and why, so
+// that a mistyped name fails the command instead of converting nothing.
+TSourceList ListSources(const TCliArguments& arguments, const config::SettingsStore& store,
+                        std::ostream& err) {
+  namespace fs = std::filesystem;
+  TConsoleMessages console(err);
+  input::TCatalogueListMessages messages(console);
+  input::TListOptions options;
+  options.Detail = input::TListDetail::PathsOnly;
+  input::TInputList list(messages, std::move(options));
+  const input::TScanSettings scan = input::ScanSettingsOf(store);
+  input::TScanFrontEnd silentScan;
+  TSourceList sources;
+  for (const std::string& argument : arguments.Paths) {
+    // Full paths, as the list holds them: "./a.png" and "a.png" are the same entry, and
+    // the source's folder is where "<keep>" and "%folder%" put the results.
+    std::error_code error;
+    const fs::path absolute = fs::absolute(argument, error);
+    const std::string path = (error ? fs::path(argument) : absolute).lexically_normal().string();
+    if (fs::is_directory(path, error)) {
+      // A folder the scan cannot open would silently add nothing.
+      const fs::directory_iterator opened(path, error);
+      if (error) {
+        lang::meldungzeigen(console, "ordnerfalschopen", path);
+        ++sources.Refused;
+      } else {
+        input::AddOrdner(list, path, scan, silentScan);
+      }
+    } else if (const std::string problem = core::SourceFileProblem(path); !problem.empty()) {
+      err << kProgram << ": " << path << ": " << problem << "\n";
+      ++sources.Refused;
+    } else {
+      list.add2list(path);
+    }
+  }
+  sources.Paths = list.Paths();
+  sources.Refused += messages.Shown();
+  return sources;
+}
+
 // Runs the batch with the store's snapshot; the settings are checked before the first file.
 int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, std::ostream& out,
-                 std::ostream& err) {
+                 std::ostream& err, const TConsole& console) {
   core::TRunSettings settings;
   try {
     settings = config::TakeRunSettings(store);
@@ -199,19 +196,27 @@ int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, s
       return kExitUsage;
     }
   }
-  TConsoleFrontEnd frontEnd(out, err, arguments.Quiet, arguments.Verbose,
-                            arguments.Existing == "overwrite");
-  // The run works on full paths, as the input list holds them: the source's folder is
-  // where "<keep>" and "%folder%" put the results.
-  std::vector<std::string> sources;
-  for (const std::string& path : arguments.Paths)
-    sources.push_back(std::filesystem::absolute(path).lexically_normal().string());
-  const core::TBatchResult result = core::RunBatch(settings, sources, frontEnd);
+  const TExistingPolicy existing = arguments.Existing == "overwrite" ? TExistingPolicy::Overwrite
+                                   : arguments.Existing == "skip"    ? TExistingPolicy::Skip
+                                                                     : TExistingPolicy::Ask;
+  const TSourceList sources = ListSources(arguments, store, err);
+  TConsoleFrontEnd frontEnd(out, err, console, arguments.Quiet, arguments.Verbose, existing);
+  const size_t jobs =
+      arguments.Jobs ? *arguments.Jobs : std::max(1u, std::thread::hardware_concurrency());
+  const core::TBatchResult result = core::RunBatch(settings, sources.Paths, frontEnd, jobs);
+  frontEnd.ClearProgress();
+  if (const int signal = console.Interrupted ? console.Interrupted() : 0; signal != 0) {
+    err << kProgram << ": interrupted; " << result.Converted << " converted before the stop\n";
+    return 128 + signal;
+  }
   if (!arguments.Quiet)
     out << result.Converted << " converted, " << result.Skipped << " skipped, " << result.Failed
         << " failed\n";
-  // A file saved unchanged after a failed action still counts against the run.
-  return result.Failed > 0 || frontEnd.Messages() > 0 ? kExitFailed : kExitOk;
+  // A file saved unchanged after a failed action still counts against the run, and so do
+  // the files a cancel answer left unconverted and the paths that could not be listed.
+  return result.Failed > 0 || result.Cancelled || frontEnd.Messages() > 0 || sources.Refused > 0
+             ? kExitFailed
+             : kExitOk;
 }
 
 }  // namespace
@@ -264,7 +269,8 @@ void PrintFormatList(std::ostream& out, std::span<imaging::TImageFileFormat* con
         format->CanWrite ? "yes" : "no");
 }
 
-int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+           const TConsole& console) {
   try {
     TCliArguments arguments;
     try {
@@ -308,7 +314,7 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
         PrintUsageError(err, "no paths given");
         return kExitUsage;
       }
-      return ConvertFiles(arguments, store, out, err);
+      return ConvertFiles(arguments, store, out, err, console);
     }
     if (arguments.Version) out << kProgram << " " << PIXOLAN_VERSION << "\n";
     if (arguments.ListFormats) {
@@ -327,10 +333,10 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
   }
 }
 
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, const TConsole& console) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  return RunCli(args, out, err);
+  return RunCli(args, out, err, console);
 }
 
 }  // namespace pixolan::cli

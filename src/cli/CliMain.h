@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/CliArguments.h"
+#include "cli/Console.h"
 #include "config/SettingsStore.h"
 #include "imaging/io/FileFormat.h"
 
@@ -19,10 +20,13 @@ enum TExitCode : int {
 };
 
 // Runs pixolan-cli with the program's arguments; normal output goes to out, messages to
-// err. Returns the exit status.
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
+// err, and console says what the terminal offers. Returns the exit status: a TExitCode,
+// or 128 + the signal when one interrupted the run.
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
+           const TConsole& console = {});
 // The same with the arguments after the program name.
-int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+           const TConsole& console = {});
 
 // Fills the store a run starts from: the start configuration when no configuration is
 // named (unless --no-start-config), the reset when asked, the configurations in order,

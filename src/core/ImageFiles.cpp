@@ -46,4 +46,13 @@ bool SaveResultImage(TImageFileFormat& format, const std::string& path, const TI
   return format.SaveFile(path, std::span<const TImageData>(&image, 1), true, options);
 }
 
+bool EncodeResultImage(TImageFileFormat& format, const TImageData& image,
+                       std::vector<uint8_t>& bytes) {
+  if (!ImageIsValid(image)) return false;
+  TMemoryStream stream;
+  if (!format.SaveStream(stream, std::span<const TImageData>(&image, 1), true)) return false;
+  bytes = stream.Release();
+  return true;
+}
+
 }  // namespace pixolan::core

@@ -1,6 +1,7 @@
 // The program's only way to read and write image files.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,5 +39,11 @@ bool SaveResultImage(const std::string& path, const imaging::TImageData& image,
 bool SaveResultImage(imaging::TImageFileFormat& format, const std::string& path,
                      const imaging::TImageData& image,
                      const imaging::TSaveFileOptions& options = {});
+
+// Encodes image as format writes it into bytes (replaced), ready for
+// imaging::WriteEncodedFile. False when the handler does not write it or the image is
+// invalid; writer failures raise EImagingError.
+bool EncodeResultImage(imaging::TImageFileFormat& format, const imaging::TImageData& image,
+                       std::vector<uint8_t>& bytes);
 
 }  // namespace pixolan::core

@@ -68,6 +68,17 @@ std::string FormatExtension(std::string_view entry) {
   return ReplaceAll(FormatEntryMask(entry), "*", "");
 }
 
+// The folder pattern for a source in sourceFolder, ending in "/".
+std::string ResolveFolder(const ConversionSettings& settings, const std::string& sourceFolder) {
+  std::string folder = IsKeepText(settings.FolderPattern) ? sourceFolder : settings.FolderPattern;
+  if (folder.find('%') != std::string::npos)
+    folder = ReplaceAll(ReplaceAll(folder, "%ordner%", sourceFolder), "%folder%", sourceFolder);
+  folder = NormalizeFolder(folder);
+  // An empty folder (a source given without one) stays the current folder, not the root.
+  if (!folder.empty() && !folder.ends_with('/')) folder += '/';
+  return folder;
+}
+
 }  // namespace
 
 std::string_view FormatEntryMask(std::string_view entry) {
@@ -81,15 +92,8 @@ bool IsKeepText(std::string_view text) {
 std::string ResolveOutputPath(const ConversionSettings& settings, const std::string& sourcePath,
                               const TOutputNameValues& values) {
   if (settings.OverwriteOriginal) return sourcePath;
-  const std::string sourceFolder = SourceFolder(sourcePath);
   const std::string fileName = SourceFileName(sourcePath);
-
-  std::string folder = IsKeepText(settings.FolderPattern) ? sourceFolder : settings.FolderPattern;
-  if (folder.find('%') != std::string::npos)
-    folder = ReplaceAll(ReplaceAll(folder, "%ordner%", sourceFolder), "%folder%", sourceFolder);
-  folder = NormalizeFolder(folder);
-  // An empty folder (a source given without one) stays the current folder, not the root.
-  if (!folder.empty() && !folder.ends_with('/')) folder += '/';
+  const std::string folder = ResolveFolder(settings, SourceFolder(sourcePath));
 
   std::string name;
   if (IsKeepText(settings.NamePattern)) {
@@ -112,6 +116,22 @@ std::string ResolveOutputPath(const ConversionSettings& settings, const std::str
   const std::string extension =
       IsKeepText(settings.Format) ? SourceExtension(fileName) : FormatExtension(settings.Format);
   return folder + name + extension;
+}
+
+std::string ResolveClipboardOutputPath(const ConversionSettings& settings,
+                                       const std::string& capturesFolder, std::string_view name,
+                                       const std::function<bool(const std::string&)>& taken) {
+  std::string folder = capturesFolder;
+  if (!folder.empty() && !folder.ends_with('/')) folder += '/';
+  folder = ResolveFolder(settings, folder);
+  const std::string extension =
+      IsKeepText(settings.Format) ? std::string(".jpg") : FormatExtension(settings.Format);
+  const std::string first = folder + std::string(name) + extension;
+  if (!taken(first)) return first;
+  for (size_t number = 1;; ++number) {
+    std::string path = folder + std::string(name) + std::to_string(number) + extension;
+    if (!taken(path)) return path;
+  }
 }
 
 bool IsValidFolderPath(std::string_view pattern) {

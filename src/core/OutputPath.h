@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,16 @@ struct TOutputNameValues {
 // Every replacement takes all occurrences left to right in one pass, case-sensitive.
 std::string ResolveOutputPath(const ConversionSettings& settings, const std::string& sourcePath,
                               const TOutputNameValues& values);
+
+// The path of a clipboard capture's result, which has no source: the folder as above with
+// capturesFolder for the source's folder (also for "<keep>"), the name `name` itself
+// ("Zwischenablage" in German, "ClipBoard" otherwise; the name pattern is not used), the
+// extension ".jpg" for "<keep>" and the format entry's otherwise. When that path is taken,
+// the first free one of name1, name2, ... : captures never replace a file and never ask.
+// Overwrite mode does not apply.
+std::string ResolveClipboardOutputPath(const ConversionSettings& settings,
+                                       const std::string& capturesFolder, std::string_view name,
+                                       const std::function<bool(const std::string&)>& taken);
 
 // Whether a folder pattern may start a run: with "%ordner%" and "%folder%" standing for
 // a folder, it must be an absolute path ("/" alone included, "~/" meaning the home folder)

@@ -20,4 +20,11 @@ TEnvironment ProcessEnvironment();
 // neither PIXOLAN_HOME nor XDG_CONFIG_HOME nor HOME gives a folder.
 std::filesystem::path ConfigurationFolder(const TEnvironment& environment);
 
+// Where clipboard captures go when their folder pattern keeps the "program folder":
+// PIXOLAN_HOME when set, else the user's pictures folder + "/Pixolan". The pictures folder
+// is $XDG_PICTURES_DIR, else the XDG_PICTURES_DIR line of user-dirs.dirs in the
+// configuration home (where desktops keep a localised name such as ~/Bilder), else
+// ~/Pictures. Raises std::runtime_error when no variable gives a folder.
+std::filesystem::path CapturesFolder(const TEnvironment& environment);
+
 }  // namespace pixolan::platform

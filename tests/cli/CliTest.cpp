@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <sstream>
 #include <vector>
@@ -17,6 +21,7 @@
 #include "support/Files.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"
+#include "support/TestImages.h"
 
 namespace pixolan::cli {
 namespace {
@@ -35,10 +40,10 @@ void IsolateFromTheUser() {
   static const test::TScopedEnvironment locale("LC_ALL", "C.UTF-8");
 }
 
-TRun RunWith(std::vector<std::string> args) {
+TRun RunWith(std::vector<std::string> args, const TConsole& console = {}) {
   IsolateFromTheUser();
   std::ostringstream out, err;
-  const int status = RunCli(args, out, err);
+  const int status = RunCli(args, out, err, console);
   return {status, out.str(), err.str()};
 }
 
@@ -114,13 +119,13 @@ TEST(Cli, BadUsageExitsWithTwo) {
        "pixolan-cli: -f: no output format 'pcx'; choose one of: keep, jpg, png, gif, bmp, dib, "
        "ico, cur, psd, pdd, tif, tiff, jpeg, jfif, jpe, jif, mng, jng, pgm, ppm, pam, pfm, jp2, "
        "j2k, j2c, jpx, jpc, dds, tga\n"},
-      {{"-o", "/tmp", "-f", "pfm", "photo.png"},
-       "pixolan-cli: no image format saves .pfm files (see --list-formats)\n"},
       {{"-n", "", "photo.png"}, "pixolan-cli: the name pattern must not be empty\n"},
       {{"-f", "a/b", "photo.png"},
        "pixolan-cli: 'a/b' is not an output format (e.g. png, .jpg, keep)\n"},
       {{"--existing", "maybe", "photo.png"},
-       "pixolan-cli: --existing takes 'overwrite' or 'skip', not 'maybe'\n"},
+       "pixolan-cli: --existing takes 'ask', 'overwrite' or 'skip', not 'maybe'\n"},
+      {{"--jobs", "0", "photo.png"}, "pixolan-cli: --jobs takes a number from 1 to 256, not '0'\n"},
+      {{"-j2x", "photo.png"}, "pixolan-cli: --jobs takes a number from 1 to 256, not '2x'\n"},
       {{"-o"}, "pixolan-cli: option '-o' needs a value PATTERN\n"},
   };
   for (const auto& c : cases) {
@@ -204,14 +209,19 @@ TEST(Cli, ConvertsFilesAndExitsByTheWorstOutcome) {
   EXPECT_NE(good.out.find("animated_loop.gif -> "), std::string::npos);
   EXPECT_NE(good.out.find("1 converted, 0 skipped, 0 failed"), std::string::npos);
 
-  // The result now exists: skipped by default, and a broken source fails the run.
+  // The result now exists: skipped by default, and a source that is no image is refused
+  // as the window's list refuses it, which fails the command.
   const TRun mixed = RunWith({"-o", out, "-f", "bmp", gif, broken});
   EXPECT_EQ(mixed.status, kExitFailed);
   EXPECT_NE(mixed.err.find("animated_loop-1.bmp: skipped: The file already exists."),
             std::string::npos)
       << mixed.err;
-  EXPECT_NE(mixed.err.find("pixolan-cli: " + broken + ": "), std::string::npos) << mixed.err;
-  EXPECT_NE(mixed.out.find("0 converted, 1 skipped, 1 failed"), std::string::npos);
+  EXPECT_NE(mixed.err.find("Format not supported: Unfortunately, the Format of this File is not "
+                           "supported: \"" +
+                           broken + "\""),
+            std::string::npos)
+      << mixed.err;
+  EXPECT_NE(mixed.out.find("0 converted, 1 skipped, 0 failed"), std::string::npos);
 
   const TRun overwrite =
       RunWith({"-o", out, "-n", "%name%", "-f", "tga", "--existing=overwrite", "-q", gif});
@@ -382,6 +392,13 @@ TEST(Cli, ListFormatsShowsTheRegistryInOrder) {
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
             "Format                                  Masks                            Load  Save\n"
+            "X Window Pixmap                         *.xpm                            yes   no\n"
+            "ZSoft Paintbrush Image                  *.pcx                            yes   no\n"
+            "Portable Bit Map                        *.pbm                            yes   no\n"
+            "Portable Gray Map                       *.pgm                            yes   yes\n"
+            "Portable Pixel Map                      *.ppm                            yes   yes\n"
+            "Portable Arbitrary Map                  *.pam                            yes   yes\n"
+            "Portable Float Map                      *.pfm                            yes   yes\n"
             "Truevision Targa Image                  *.tga                            yes   yes\n"
             "Graphics Interchange Format             *.gif                            yes   yes\n"
             "Joint Photographic Experts Group Image  *.jpg,*.jpeg,*.jfif,*.jpe,*.jif  yes   yes\n"
@@ -753,6 +770,301 @@ TEST_F(CliFiles, SaveProfileWritesTheChosenGroups) {
     EXPECT_EQ(run.err, c.message + "Try 'pixolan-cli --help' for more information.\n");
   }
   EXPECT_EQ(RunWith({"--save-profile", "blur", folder_.Path().string()}).status, kExitFailed);
+}
+
+// Sources for runs on the console: a GIF, a BMP and a broken file, and a folder for results.
+class CliConsole : public testing::Test {
+ protected:
+  void SetUp() override {
+    gif_ = std::string(PIXOLAN_TESTDATA_DIR) + "/gif/peterdn/animated_loop.gif";
+    imaging::TImageData image;
+    imaging::ImageCreate(7, 5, imaging::TImageFormatId::A8R8G8B8, image);
+    for (int i = 0; i < image.Size; ++i) image.bits()[i] = uint8_t(i * 7);
+    ASSERT_TRUE(core::SaveResultImage(folder_.File("small.bmp"), image));
+    test::WriteFileText(folder_.File("broken.bmp"), "BM not really");
+  }
+  std::string Out(const std::string& name = "") const {
+    return name.empty() ? folder_.File("out") : folder_.File("out/" + name);
+  }
+
+  test::TTempFolder folder_;
+  std::string gif_;
+};
+
+TEST_F(CliConsole, ExistingResultsAreAskedAboutOnATerminalAndSkippedWithoutOne) {
+  namespace fs = std::filesystem;
+  const std::vector<std::string> args = {"-o",  Out(), "-n", "%name%", "-f",
+                                         "tga", "-j",  "2",  gif_,     folder_.File("small.bmp")};
+  const struct {
+    const char* name;
+    bool canAsk;
+    std::vector<std::optional<std::string>> typed;
+    size_t questions;
+    bool replaced;
+    int status;
+  } cases[] = {
+      {"no terminal", false, {}, 0, false, kExitOk},
+      {"an unknown answer, then yes for all", true, {"maybe", " ja für ALLE "}, 1, true, kExitOk},
+      {"a number per file", true, {"1", "3"}, 2, true, kExitOk},
+      {"the end of input", true, {std::nullopt}, 1, false, kExitFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::create_directories(Out());
+    for (const char* name : {"animated_loop.tga", "small.tga"})
+      test::WriteFileText(Out(name), "old");
+    std::deque<std::optional<std::string>> typed(c.typed.begin(), c.typed.end());
+    TConsole console;
+    console.CanAsk = c.canAsk;
+    console.ReadLine = [&typed]() -> std::optional<std::string> {
+      if (typed.empty()) return std::nullopt;
+      std::optional<std::string> line = typed.front();
+      typed.pop_front();
+      return line;
+    };
+    const TRun run = RunWith(args, console);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    size_t questions = 0;
+    for (size_t at = 0; (at = run.err.find("File already exists: ", at)) != std::string::npos; ++at)
+      ++questions;
+    EXPECT_EQ(questions, c.questions) << run.err;
+    if (c.questions > 0) {
+      EXPECT_NE(run.err.find("The following File is already exists: " + Out("animated_loop.tga")),
+                std::string::npos);
+      EXPECT_NE(run.err.find("1) Yes  2) Yes for all  3) No  4) No for all  5) Break: "),
+                std::string::npos);
+    }
+    EXPECT_EQ(fs::file_size(Out("animated_loop.tga")) != 3, c.replaced);
+    // "1" then "3": the second file was kept.
+    EXPECT_EQ(fs::file_size(Out("small.tga")) != 3, c.replaced && c.typed.front() != "1");
+  }
+}
+
+TEST(CliConsoleAnswers, TypedAnswersInEitherLanguage) {
+  using A = core::TOverwriteAnswer;
+  const struct {
+    std::string typed;
+    std::optional<A> answer;
+  } cases[] = {
+      {"1", A::Yes},         {"5", A::Cancel},       {"6", std::nullopt},
+      {"y", A::Yes},         {"Ja", A::Yes},         {"yes", A::Yes},
+      {"j", A::Yes},         {"ja f", A::YesForAll}, {"no", A::No},
+      {"nein", A::No},       {"n", A::No},           {"no for all", A::NoForAll},
+      {"Break", A::Cancel},  {"abbr", A::Cancel},    {"", std::nullopt},
+      {"   ", std::nullopt}, {"x", std::nullopt},    {"Nein für alle", A::NoForAll},
+  };
+  for (const auto& c : cases) EXPECT_EQ(OverwriteAnswerOf(c.typed), c.answer) << c.typed;
+}
+
+TEST_F(CliConsole, SeveralJobsGiveExactlyTheRunOfOne) {
+  namespace fs = std::filesystem;
+  // A clash (two sources named small), a failure, a failing action on every file and
+  // numbered names: everything that depends on the list's order.
+  const std::string other = folder_.File("sub/small.gif");
+  fs::create_directories(fs::path(other).parent_path());
+  fs::copy_file(gif_, other);
+  const auto run = [&](const std::string& jobs) {
+    const std::string out = folder_.File("out" + jobs);
+    TRun result =
+        RunWith({"-o", out, "-n", "%name%", "-f", "png", "-j", jobs, "--set", "act_size=1", "--set",
+                 "act_sizebenutzer=1", "--set", "act_sizebenutzer_x=0", gif_,
+                 folder_.File("broken.bmp"), folder_.File("small.bmp"), other, gif_});
+    for (std::string* text : {&result.out, &result.err})
+      for (size_t at; (at = text->find(out)) != std::string::npos;)
+        text->replace(at, out.size(), "OUT");
+    return result;
+  };
+  const TRun one = run("1");
+  const TRun four = run("4");
+  EXPECT_EQ(one.status, kExitFailed);
+  EXPECT_EQ(four.status, one.status);
+  EXPECT_EQ(four.out, one.out);
+  EXPECT_EQ(four.err, one.err);
+  EXPECT_NE(one.err.find("An earlier file of this run was already saved under this name."),
+            std::string::npos)
+      << one.err;
+  for (const char* name : {"animated_loop.png", "small.png"})
+    EXPECT_EQ(test::ReadFileBytes(folder_.File(std::string("out4/") + name)),
+              test::ReadFileBytes(folder_.File(std::string("out1/") + name)))
+        << name;
+}
+
+TEST_F(CliConsole, AProgressBarOnATerminalPlainLinesOtherwise) {
+  const std::vector<std::string> args = {"-o", Out(), "-f", "bmp", gif_, folder_.File("small.bmp")};
+  TConsole terminal;
+  terminal.ProgressBar = true;
+  terminal.Width = 40;
+  const TRun bar = RunWith(args, terminal);
+  EXPECT_EQ(bar.status, kExitOk) << bar.err;
+  EXPECT_EQ(bar.out, "2 converted, 0 skipped, 0 failed\n");
+  EXPECT_NE(bar.err.find("\r[........................] 0/2 ..."), std::string::npos) << bar.err;
+  EXPECT_NE(bar.err.find("] 1/2 ..."), std::string::npos) << bar.err;
+  // Every drawing fits the terminal, and the bar is gone at the end.
+  for (size_t at = 0; (at = bar.err.find('\r', at)) != std::string::npos; ++at) {
+    const size_t end = bar.err.find('\033', at);
+    EXPECT_LT(end - at - 1, 40u) << bar.err.substr(at + 1, end - at - 1);
+  }
+  EXPECT_TRUE(bar.err.ends_with("\r\033[K")) << bar.err;
+
+  const std::string gif = std::filesystem::path(gif_).lexically_normal().string();
+  const TRun plain = RunWith({"-o", Out("plain"), "-f", "bmp", gif_, folder_.File("small.bmp")});
+  EXPECT_EQ(Lines(plain.out),
+            (std::vector<std::string>{gif + " -> " + Out("plain/animated_loop-1.bmp"),
+                                      folder_.File("small.bmp") + " -> " + Out("plain/small-1.bmp"),
+                                      "2 converted, 0 skipped, 0 failed"}));
+}
+
+TEST_F(CliConsole, AnInterruptStopsTheRunBeforeTheNextFile) {
+  namespace fs = std::filesystem;
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    fs::remove_all(Out());
+    int asked = 0;
+    TConsole console;
+    // Comes while the first file is converted.
+    console.Interrupted = [&] { return ++asked > 1 ? signal : 0; };
+    const TRun run = RunWith(
+        {"-o", Out(), "-n", "%name%", "-f", "bmp", "-j", "1", gif_, folder_.File("small.bmp")},
+        console);
+    EXPECT_EQ(run.status, 128 + signal);
+    EXPECT_NE(run.err.find("interrupted; 1 converted before the stop"), std::string::npos);
+    EXPECT_TRUE(fs::exists(Out("animated_loop.bmp")));
+    EXPECT_FALSE(fs::exists(Out("small.bmp")));
+  }
+}
+
+}  // namespace
+}  // namespace pixolan::cli
+
+namespace pixolan::cli {
+namespace {
+
+TEST(CliArguments, RecursiveFlagsAndPathsKeepTheirOrder) {
+  const struct {
+    std::vector<std::string> args;
+    std::optional<bool> recursive;
+  } cases[] = {
+      {{"a"}, std::nullopt},
+      {{"-r", "a"}, true},
+      {{"--no-recursive", "a"}, false},
+      {{"--no-recursive", "a", "--recursive"}, true},
+      {{"-qr", "a"}, true},
+  };
+  for (const auto& c : cases) {
+    const TCliArguments arguments = ParseCliArguments(c.args);
+    EXPECT_EQ(arguments.Recursive, c.recursive) << c.args.front();
+    EXPECT_EQ(arguments.Paths, std::vector<std::string>{"a"});
+  }
+  EXPECT_EQ(Setting(RunWith({"--no-recursive", "--print-settings"}).out, "PBCH.inp_uv"), "0");
+  EXPECT_EQ(Setting(RunWith({"--set", "inp_uv=0", "-r", "--print-settings"}).out, "PBCH.inp_uv"),
+            "0");
+}
+
+// PATHs as the window's command line takes them: folders scanned with the filter of the
+// store, files through add2list; the list then converts in name order.
+class CliPaths : public CliFiles {
+ protected:
+  std::string Image(std::string_view name) {
+    const std::string path = Path(name);
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    EXPECT_TRUE(core::SaveResultImage(path, test::Filled(3, 2, 0xFF102030)));
+    return path;
+  }
+  // The results' names, sorted.
+  std::vector<std::string> Results() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Path("out")))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  TRun Convert(std::vector<std::string> args) {
+    std::filesystem::remove_all(Path("out"));
+    std::vector<std::string> all = {"-o", Path("out"), "-n", "%num%-%name%", "-f", "tga", "-q"};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunWith(all);
+  }
+};
+
+TEST_F(CliPaths, FoldersAreScannedWithTheFilterAndTheSubfolderSetting) {
+  Image("in/b.png");
+  Image("in/A.BMP");
+  Image("in/sub/c.gif");
+  test::WriteFileText(Path("in/notes.png"), "not an image");
+  test::WriteFileText(Path("in/readme.txt"), "text");
+  const std::string in = Path("in");
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> results;
+  } cases[] = {
+      // The fake PNG is skipped without a message, as in a scan of the window.
+      {{in}, {"1-A.tga", "2-b.tga", "3-c.tga"}},
+      {{"--no-recursive", in}, {"1-A.tga", "2-b.tga"}},
+      {{"--set", "PFRB.auswahl=1", "--set", "PFCH.png=1", "--set", "PFCH.gif=1", in},
+       {"1-b.tga", "2-c.tga"}},
+      {{"--set", "PFRB.auswahl=1", in}, {}},
+      // A folder and a file in it: listed once; files and folders in any order.
+      {{in + "/sub/c.gif", "--no-recursive", in + "/"}, {"1-A.tga", "2-b.tga", "3-c.tga"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    const TRun run = Convert(c.args);
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(run.err, "");
+    if (c.results.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(Path("out")));
+    } else {
+      EXPECT_EQ(Results(), c.results);
+    }
+  }
+}
+
+TEST_F(CliPaths, EveryPathThatCannotBeListedIsNamedAndFailsTheCommand) {
+  const std::string good = Image("good.bmp");
+  test::WriteFileText(Path("empty.png"), "");
+  test::WriteFileText(Path("text.png"), "not an image");
+  ASSERT_EQ(::mkfifo(Path("pipe.png").c_str(), 0600), 0);
+  const struct {
+    std::string path, message;
+  } cases[] = {
+      {Path("missing.png"), "pixolan-cli: " + Path("missing.png") + ": The file does not exist.\n"},
+      {Path("empty.png"), "pixolan-cli: " + Path("empty.png") + ": The file is empty.\n"},
+      // Refused without being opened: reading a pipe would wait for a writer forever.
+      {Path("pipe.png"), "pixolan-cli: " + Path("pipe.png") +
+                             ": This is not a regular file (a named pipe, device or socket).\n"},
+      {Path("text.png"),
+       "Format not supported: Unfortunately, the Format of this File is not "
+       "supported: \"" +
+           Path("text.png") + "\" An overview of the supported Formats is on our Web Site.\n"},
+      // The same file twice, the second time spelled another way.
+      {folder_.Path().string() + "/./good.bmp",
+       "File already added: This file is added to the List already: \"" + good +
+           "\" A File can be added to the List only for one time.\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const TRun run = Convert({good, c.path});
+    EXPECT_EQ(run.status, kExitFailed);
+    EXPECT_EQ(run.err, c.message);
+    // The rest of the list is converted all the same.
+    EXPECT_EQ(Results(), std::vector<std::string>{"1-good.tga"});
+  }
+  // In German, from the catalogue.
+  EXPECT_TRUE(Convert({"--lang", "de", Path("text.png")})
+                  .err.starts_with("Format nicht unterstützt: Das Format dieser Datei"));
+}
+
+TEST_F(CliPaths, AConfigurationAmongThePathsIsLoadedNotListed) {
+  Image("b.bmp");
+  Image("a.bmp");
+  config::SettingsStore store;
+  store.SetText(store.IndexOf("PBCB", "out_name"), "from-config-%name%");
+  config::KonfigurationSpeichern(store, Path("settings.pxc"));
+  std::filesystem::create_directory(Path("out"));
+  const TRun run = RunWith(
+      {"-o", Path("out"), "-f", "tga", "-q", Path("b.bmp"), Path("settings.pxc"), Path("a.bmp")});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_EQ(Results(), (std::vector<std::string>{"from-config-a.tga", "from-config-b.tga"}));
 }
 
 }  // namespace

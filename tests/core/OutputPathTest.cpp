@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
 
 #include "core/OutputPath.h"
 
@@ -143,6 +144,32 @@ TEST(IsValidFolderPath, AbsoluteWithAPlainLastPart) {
       {"\\\\server\\share", true},
   };
   for (const auto& c : cases) EXPECT_EQ(IsValidFolderPath(c.pattern), c.valid) << c.pattern;
+}
+
+TEST(ClipboardOutputPath, TakesTheCapturesFolderAndTheFirstFreeNumberedName) {
+  const std::set<std::string> existing = {"/pics/Pixolan/ClipBoard.jpg",
+                                          "/pics/Pixolan/ClipBoard1.jpg",
+                                          "/pics/out/Zwischenablage.png"};
+  const auto taken = [&](const std::string& path) { return existing.contains(path); };
+  const struct {
+    std::string folder, format, name, expected;
+  } cases[] = {
+      {"<keep>", "<keep>", "ClipBoard", "/pics/Pixolan/ClipBoard2.jpg"},
+      {"<beibehalten>", "*.png - Portable Network Graphics", "ClipBoard",
+       "/pics/Pixolan/ClipBoard.png"},
+      {"/pics/out", "*.png - Portable Network Graphics", "Zwischenablage",
+       "/pics/out/Zwischenablage1.png"},
+      {"%folder%/sub", "<keep>", "Zwischenablage", "/pics/Pixolan/sub/Zwischenablage.jpg"},
+  };
+  for (const auto& c : cases) {
+    ConversionSettings settings;
+    settings.FolderPattern = c.folder;
+    settings.Format = c.format;
+    settings.NamePattern = "%name%-%num%";  // not used for captures
+    settings.OverwriteOriginal = true;      // nor is overwriting: there is no source
+    EXPECT_EQ(ResolveClipboardOutputPath(settings, "/pics/Pixolan", c.name, taken), c.expected)
+        << c.folder << " " << c.format;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include "platform/Folders.h"
 #include "support/Environment.h"
+#include "support/Files.h"
+#include "support/TempFolder.h"
 
 namespace pixolan::platform {
 namespace {
@@ -32,6 +34,33 @@ TEST(ConfigurationFolder, ProcessEnvironmentReadsTheRealVariables) {
   EXPECT_EQ(ProcessEnvironment()("PIXOLAN_FOLDERS_TEST"), "value");
   ASSERT_EQ(unsetenv("PIXOLAN_FOLDERS_TEST"), 0);
   EXPECT_EQ(ProcessEnvironment()("PIXOLAN_FOLDERS_TEST"), std::nullopt);
+}
+
+TEST(CapturesFolder, PixolanHomeThenPicturesFolderThenHome) {
+  const test::TTempFolder configuration;
+  const std::string config = configuration.Path().string();
+  test::WriteFileText(configuration.File("user-dirs.dirs"),
+                      "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+                      "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+  const test::TTempFolder absolute;
+  test::WriteFileText(absolute.File("user-dirs.dirs"), "XDG_PICTURES_DIR=\"/srv/pics\"\n");
+  const test::TTempFolder odd;
+  test::WriteFileText(odd.File("user-dirs.dirs"), "XDG_PICTURES_DIR=\"pics\"\n");
+  const struct {
+    std::map<std::string, std::string> environment;
+    std::string expected;
+  } cases[] = {
+      {{{"PIXOLAN_HOME", "/opt/px"}, {"XDG_PICTURES_DIR", "/p"}, {"HOME", "/h"}}, "/opt/px"},
+      {{{"XDG_PICTURES_DIR", "/p"}, {"HOME", "/h"}}, "/p/Pixolan"},
+      {{{"XDG_PICTURES_DIR", "rel"}, {"XDG_CONFIG_HOME", config}, {"HOME", "/home/anna"}},
+       "/home/anna/Bilder/Pixolan"},
+      {{{"XDG_CONFIG_HOME", absolute.Path().string()}, {"HOME", "/h"}}, "/srv/pics/Pixolan"},
+      {{{"XDG_CONFIG_HOME", odd.Path().string()}, {"HOME", "/h"}}, "/h/Pictures/Pixolan"},
+      {{{"HOME", "/nonexistent-home"}}, "/nonexistent-home/Pictures/Pixolan"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(CapturesFolder(EnvironmentOf(c.environment)).string(), c.expected);
+  EXPECT_THROW(CapturesFolder(EnvironmentOf({})), std::runtime_error);
 }
 
 }  // namespace

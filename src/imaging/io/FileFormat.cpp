@@ -40,6 +40,15 @@ void WithEngineErrors(F&& step) {
   }
 }
 
+platform::TAtomicWriteOptions WriterOptions(const TSaveFileOptions& options) {
+  platform::TAtomicWriteOptions writeOptions;
+  writeOptions.Existing = options.RefuseExisting ? platform::TExistingTarget::Refuse
+                                                 : platform::TExistingTarget::Replace;
+  writeOptions.Link = platform::TLinkAtTarget::Replace;
+  writeOptions.Sync = options.Sync;
+  return writeOptions;
+}
+
 bool AllValid(TImageSpan images) {
   for (const TImageData& image : images)
     if (!ImageIsValid(image)) return false;
@@ -238,11 +247,7 @@ bool TImageFileFormat::SaveToFile(const std::string& fileName, TImageSpan images
   // temporary file.
   const std::optional<TSaveSelection> selection = PrepareSave(images, index);
   if (!selection) return false;
-  platform::TAtomicWriteOptions writeOptions;
-  writeOptions.Existing = options.RefuseExisting ? platform::TExistingTarget::Refuse
-                                                 : platform::TExistingTarget::Replace;
-  writeOptions.Link = platform::TLinkAtTarget::Replace;
-  writeOptions.Sync = options.Sync;
+  const platform::TAtomicWriteOptions writeOptions = WriterOptions(options);
   // Declared first so that it goes last: an unfinished write is removed only after the
   // stream let go of the file.
   std::optional<platform::TAtomicFileWriter> file;
@@ -265,6 +270,11 @@ bool TImageFileFormat::SaveFile(const std::string& fileName, TImageSpan images, 
     if (!SaveToFile(SeriesFileName(fileName, int32_t(i)), images, int32_t(i), options))
       return false;
   return true;
+}
+
+void WriteEncodedFile(const std::string& fileName, std::span<const uint8_t> bytes,
+                      const TSaveFileOptions& options) {
+  WithEngineErrors([&] { platform::WriteFileAtomically(fileName, bytes, WriterOptions(options)); });
 }
 
 bool TImageFileFormat::SaveStream(TStream& stream, TImageSpan images, bool onlyFirst) {

@@ -173,6 +173,12 @@ class TImageFileFormat {
   std::vector<std::pair<int32_t, const std::atomic<int32_t>*>> boundOptions_;
 };
 
+// Writes an image file encoded beforehand (SaveStream into memory) under the same rules
+// as SaveFile: the file appears complete or not at all, links at fileName are replaced,
+// special files refused, and options.RefuseExisting raises EFileExistsError.
+void WriteEncodedFile(const std::string& fileName, std::span<const uint8_t> bytes,
+                      const TSaveFileOptions& options = {});
+
 // Name of image i of a series saved by a single-image handler: "dir/out.png" gives
 // "dir/out000.png" for i = 0.
 std::string SeriesFileName(const std::string& fileName, int32_t index);

@@ -118,6 +118,11 @@ class TMemoryStream final : public TStream {
   int64_t Size() override { return int64_t(data_.size()); }
 
   const std::vector<uint8_t>& Data() const { return data_; }
+  // Hands the bytes over; the stream is empty afterwards.
+  std::vector<uint8_t> Release() {
+    position_ = 0;
+    return std::exchange(data_, {});
+  }
 
  private:
   std::vector<uint8_t> data_;

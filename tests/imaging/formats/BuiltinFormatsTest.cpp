@@ -19,6 +19,13 @@ struct TExpectedFormat {
   bool canRead, canWrite;
 };
 const TExpectedFormat kExpected[] = {
+    {"X Window Pixmap", {"*.xpm"}, true, false},
+    {"ZSoft Paintbrush Image", {"*.pcx"}, true, false},
+    {"Portable Bit Map", {"*.pbm"}, true, false},
+    {"Portable Gray Map", {"*.pgm"}, true, true},
+    {"Portable Pixel Map", {"*.ppm"}, true, true},
+    {"Portable Arbitrary Map", {"*.pam"}, true, true},
+    {"Portable Float Map", {"*.pfm"}, true, true},
     {"Truevision Targa Image", {"*.tga"}, true, true},
     {"Graphics Interchange Format", {"*.gif"}, true, true},
     {"Joint Photographic Experts Group Image",
