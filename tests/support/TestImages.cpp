@@ -12,7 +12,8 @@ TImageData MakeImage(int32_t width, int32_t height, TImageFormatId format,
                      const std::vector<uint8_t>& bytes) {
   TImageData image;
   ImageCreate(width, height, format, image);
-  std::memcpy(image.bits(), bytes.data(), std::min<size_t>(bytes.size(), size_t(image.Size)));
+  if (!bytes.empty())
+    std::memcpy(image.bits(), bytes.data(), std::min<size_t>(bytes.size(), size_t(image.Size)));
   return image;
 }
 
@@ -37,7 +38,12 @@ std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
 
 TImageData ImageWithRuns(int32_t width, int32_t height, TImageFormatId format, uint32_t seed,
                          size_t runEvery) {
-  const size_t bpp = size_t(GetFormatDescriptor(format)->BytesPerPixel);
+  const TFormatDescriptor& descriptor = *GetFormatDescriptor(format);
+  // Block formats have no pixels to repeat: random blocks.
+  if (descriptor.IsCompressed)
+    return MakeImage(width, height, format,
+                     RandomBytes(size_t(descriptor.ByteSize(format, width, height)), seed));
+  const size_t bpp = size_t(descriptor.BytesPerPixel);
   std::vector<uint8_t> bytes = RandomBytes(size_t(width) * size_t(height) * bpp, seed);
   for (size_t i = 0; i + 2 * bpp < bytes.size(); i += runEvery * bpp)
     std::copy_n(bytes.begin() + ptrdiff_t(i), bpp, bytes.begin() + ptrdiff_t(i + bpp));

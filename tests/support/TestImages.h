@@ -25,7 +25,7 @@ std::vector<uint8_t> BytesOf(const imaging::TImageData& image);
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed);
 
 // Random pixels where every `runEvery`-th pixel repeats its predecessor, so that
-// run-length coders meet runs as well as literal stretches.
+// run-length coders meet runs as well as literal stretches. Block formats get random blocks.
 imaging::TImageData ImageWithRuns(int32_t width, int32_t height, imaging::TImageFormatId format,
                                   uint32_t seed, size_t runEvery);
 
