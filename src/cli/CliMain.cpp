@@ -20,6 +20,7 @@
 #include "config/StartConfiguration.h"
 #include "config/StoreLanguage.h"
 #include "core/BatchRun.h"
+#include "core/ImageFiles.h"
 #include "core/OutputPath.h"
 #include "core/SourceFile.h"
 #include "imaging/io/Registry.h"
@@ -188,7 +189,7 @@ int ConvertFiles(const TCliArguments& arguments, config::SettingsStore& store, s
   const std::string& format = settings.Conversion.Format;
   if (!settings.Conversion.OverwriteOriginal && !core::IsKeepText(format)) {
     const std::string mask(core::FormatEntryMask(format));
-    const imaging::TImageFileFormat* handler = imaging::FindFileFormatByFileName(mask);
+    const imaging::TImageFileFormat* handler = core::ResultFormatOf(mask);
     if (!handler || !handler->CanWrite) {
       PrintUsageError(err,
                       "no image format saves " + mask.substr(1) + " files (see --list-formats)");
@@ -317,7 +318,7 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     }
     if (arguments.Version) out << kProgram << " " << PIXOLAN_VERSION << "\n";
     if (arguments.ListFormats) {
-      const std::vector<imaging::TImageFileFormat*> formats = imaging::FileFormats();
+      const std::vector<imaging::TImageFileFormat*> formats = core::ImageFileFormats();
       PrintFormatList(out, formats);
     }
     out.flush();

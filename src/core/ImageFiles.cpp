@@ -2,6 +2,7 @@
 
 #include <span>
 
+#include "imaging/icons/IconCursorFile.h"
 #include "imaging/image/Imaging.h"
 #include "imaging/io/FileFormat.h"
 #include "imaging/io/Registry.h"
@@ -12,13 +13,25 @@ using namespace imaging;
 
 bool LoadSourceImage(const std::string& path, TImageData& image) {
   TImageData loaded;
+  if (IsIconCursorFileName(path)) {
+    LoadIconCursorFile(path, loaded);
+    image = std::move(loaded);
+    return true;
+  }
   if (!ImageLoadFileAs(path, TImageFormatId::A8R8G8B8, loaded)) return false;
   image = std::move(loaded);
   return true;
 }
 
 TImageFileFormat* ResultFormatOf(const std::string& path) {
+  if (IsIconCursorFileName(path)) return &IconCursorFileFormat();
   return FindFileFormatByFileName(path);
+}
+
+std::vector<TImageFileFormat*> ImageFileFormats() {
+  std::vector<TImageFileFormat*> formats = FileFormats();
+  formats.push_back(&IconCursorFileFormat());
+  return formats;
 }
 
 bool SaveResultImage(const std::string& path, const TImageData& image,

@@ -14,12 +14,18 @@ namespace pixolan::core {
 // multi-image file), converted to A8R8G8B8. The format is detected from the content, not
 // the name, and the file is opened once. False, with image untouched, when no handler
 // recognises the file; a file a handler recognises but cannot read raises EImagingError
-// "Error while loading images from file ..." with the handler's reason.
+// "Error while loading images from file ..." with the handler's reason. Files named *.ico
+// or *.cur are read by the icon reader whatever they hold (LoadIconCursorFile); its
+// failures raise EIconException.
 bool LoadSourceImage(const std::string& path, imaging::TImageData& image);
 
 // The handler that writes files named like path, chosen by the extension alone; null when
-// no handler has a mask for it.
+// no handler has a mask for it. Icon and cursor names get the icon writer.
 imaging::TImageFileFormat* ResultFormatOf(const std::string& path);
+
+// Every format the program reads or writes: the registry's handlers, then the icon and
+// cursor files, which live outside it.
+std::vector<imaging::TImageFileFormat*> ImageFileFormats();
 
 // Writes image to path in the format the path's extension names. False, with nothing
 // written, when no handler saves that extension or the image is invalid. The file appears

@@ -10,6 +10,7 @@
 
 #include "core/ImageFiles.h"
 #include "core/ValueText.h"
+#include "imaging/icons/IconCursorFile.h"
 #include "imaging/image/Imaging.h"
 #include "imaging/io/Registry.h"
 #include "lang/WindowTexts.h"
@@ -40,6 +41,16 @@ std::string UpperAscii(std::string_view text) {
 bool IsIconName(std::string_view path) {
   const std::string ext = UpperAscii(ExtensionOf(path));
   return ext == ".ICO" || ext == ".CUR";
+}
+
+// Whether the file starts like an icon or cursor file; false when it cannot be read.
+bool HasIconHeader(const std::string& path) {
+  try {
+    imaging::TIOHandle handle = imaging::TFileIO::OpenRead(path);
+    return imaging::IconCursorFileFormat().TestContent(handle);
+  } catch (const imaging::EImagingError&) {
+    return false;
+  }
 }
 
 // The size of a regular file; nullopt for anything else (missing, folder, pipe, device),
@@ -133,8 +144,10 @@ bool TInputList::ReadColumns(InputListEntry& entry, bool decodedSize) const {
   const std::optional<uint64_t> fileSize = RegularFileSize(entry.Path);
   if (!fileSize) return false;
   const bool icon = IsIconName(entry.Path);
-  if ((options_.Detail == TListDetail::PathsOnly || !icon) &&
-      !imaging::DetectFileFormat(entry.Path))
+  // Icon and cursor files are read by their name, never found by content detection: for
+  // them the icon header stands in for it.
+  if (icon ? options_.Detail == TListDetail::PathsOnly && !HasIconHeader(entry.Path)
+           : !imaging::DetectFileFormat(entry.Path))
     return false;
   entry.Name = ListName(entry.Path);
   entry.Type = ListType(entry.Path);

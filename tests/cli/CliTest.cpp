@@ -287,6 +287,46 @@ TEST(Cli, ConvertsToTheNetworkGraphicsFormats) {
   }
 }
 
+TEST(Cli, ConvertsToAndFromIconsAndCursors) {
+  namespace fs = std::filesystem;
+  const test::TTempFolder folder;
+  const fs::path& dir = folder.Path();
+  const std::string jpeg =
+      std::string(PIXOLAN_TESTDATA_DIR) + "/jpeg/jpegsuite/baseline/32x32x8_ycbcr_interleaved.jpg";
+  ASSERT_TRUE(fs::exists(jpeg)) << jpeg;
+  for (const char* ext : {"ico", "cur"}) {
+    SCOPED_TRACE(ext);
+    const TRun run = RunWith({"-o", dir.string(), "-n", "%name%", "-f", ext, "-q", jpeg});
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    const fs::path result = dir / (std::string("32x32x8_ycbcr_interleaved.") + ext);
+    const std::vector<uint8_t> bytes = test::ReadFileBytes(result);
+    ASSERT_GE(bytes.size(), 6u);
+    EXPECT_EQ(bytes[2], 1);  // an icon resource under either name
+    // And back: an icon source converts like any other.
+    const fs::path back = dir / ext;
+    const TRun reverse = RunWith({"-o", back.string(), "-n", "%name%", "-f", "png", "-q", result});
+    EXPECT_EQ(reverse.status, kExitOk) << reverse.err;
+    imaging::TImageData loaded;
+    ASSERT_TRUE(imaging::ImageLoadFile((back / "32x32x8_ycbcr_interleaved.png").string(), loaded));
+    EXPECT_EQ(loaded.Width, 32);
+    EXPECT_EQ(loaded.Height, 32);
+  }
+
+  // An image too large for an icon fails with the reason, and no file is left.
+  imaging::TImageData wide;
+  imaging::ImageCreate(300, 20, imaging::TImageFormatId::R8G8B8, wide);
+  ASSERT_TRUE(core::SaveResultImage((dir / "wide.bmp").string(), wide));
+  const fs::path out = dir / "icons";
+  const TRun refused =
+      RunWith({"-o", out.string(), "-n", "%name%", "-f", "ico", (dir / "wide.bmp").string()});
+  EXPECT_EQ(refused.status, kExitFailed);
+  EXPECT_NE(refused.err.find("An icon can be at most 256 x 256 pixels, but the image is 300 x 20 "
+                             "pixels; resize it first."),
+            std::string::npos)
+      << refused.err;
+  EXPECT_TRUE(!fs::exists(out) || fs::is_empty(out));
+}
+
 TEST(Cli, ArgvEntryPointSkipsTheProgramName) {
   std::string program = "pixolan-cli", version = "--version";
   char* argv[] = {program.data(), version.data(), nullptr};
@@ -343,8 +383,9 @@ TEST(FormatList, SaysSoWhenNothingIsRegistered) {
   EXPECT_EQ(out.str(), "No image formats are available in this build.\n");
 }
 
-// The handlers this build registers, in registration order, written out by hand: an
-// expectation made with the printer under test would agree with any mistake of it.
+// The handlers this build registers, in registration order, and the icon files after them,
+// written out by hand: an expectation made with the printer under test would agree with
+// any mistake of it.
 TEST(Cli, ListFormatsShowsTheRegistryInOrder) {
   const TRun run = RunWith({"--list-formats"});
   EXPECT_EQ(run.status, kExitOk);
@@ -368,9 +409,10 @@ TEST(Cli, ListFormatsShowsTheRegistryInOrder) {
             "Portable Network Graphics               *.png                            yes   yes\n"
             "Multiple Network Graphics               *.mng                            yes   yes\n"
             "JPEG Network Graphics                   *.jng                            yes   yes\n"
-            "Windows Bitmap Image                    *.bmp,*.dib                      yes   yes\n");
+            "Windows Bitmap Image                    *.bmp,*.dib                      yes   yes\n"
+            "Windows Icon and Cursor                 *.ico,*.cur                      yes   yes\n");
   const std::vector<std::string> lines = Lines(run.out);
-  const std::vector<imaging::TImageFileFormat*> formats = imaging::FileFormats();
+  const std::vector<imaging::TImageFileFormat*> formats = core::ImageFileFormats();
   ASSERT_EQ(lines.size(), formats.size() + 1);
   for (size_t i = 0; i < formats.size(); ++i)
     EXPECT_TRUE(lines[i + 1].starts_with(formats[i]->Name)) << lines[i + 1];

@@ -6,9 +6,13 @@
 #include <fstream>
 
 #include "core/ImageFiles.h"
+#include "imaging/icons/IconCursorFile.h"
+#include "imaging/icons/IconCursorList.h"
 #include "imaging/image/Imaging.h"
 #include "imaging/io/FileFormat.h"
 #include "imaging/io/Registry.h"
+#include "support/ErrorOf.h"
+#include "support/Files.h"
 #include "support/TempFolder.h"
 
 namespace pixolan::core {
@@ -127,6 +131,56 @@ TEST_F(ImageFilesTest, SaveChoosesTheHandlerByExtensionAlone) {
   TImageData empty;
   EXPECT_FALSE(SaveResultImage(Path("empty.bmp"), empty));
   EXPECT_FALSE(fs::exists(Path("empty.bmp")));
+}
+
+// Icon and cursor names go to the icon reader and writer, whatever the file holds.
+TEST_F(ImageFilesTest, IconAndCursorNamesUseTheIconFiles) {
+  const TImageData sample = Sample();
+  for (const char* name : {"out.ico", "out.CUR"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(ResultFormatOf(Path(name)), &imaging::IconCursorFileFormat());
+    ASSERT_TRUE(SaveResultImage(Path(name), sample));
+    EXPECT_EQ(test::ReadFileBytes(Path(name))[2], 1);  // an icon, also under a cursor name
+    TImageData loaded;
+    ASSERT_TRUE(LoadSourceImage(Path(name), loaded));
+    ASSERT_EQ(loaded.Format, TImageFormatId::A8R8G8B8);
+    // The bottom-left pixel's color is the transparent one; no other pixel has it.
+    for (int32_t i = 0; i < 6; ++i) {
+      TPixel32 expected = imaging::ImageGetPixel32(sample, i % 3, i / 3);
+      if (i == 3) expected = {0, 0, 0, 0};
+      EXPECT_EQ(imaging::ImageGetPixel32(loaded, i % 3, i / 3), expected) << "pixel " << i;
+    }
+  }
+  // The name decides: a PNG file called .ico goes to the icon reader, which refuses it.
+  ASSERT_TRUE(SaveResultImage(Path("picture.png"), sample));
+  fs::copy_file(Path("picture.png"), Path("picture.ico"));
+  TImageData image;
+  EXPECT_EQ(
+      test::ErrorOf<imaging::EIconException>([&] { LoadSourceImage(Path("picture.ico"), image); }),
+      "Not a valid icon file header.");
+}
+
+// An image beyond 256 pixels is refused and an existing icon stays as it was.
+TEST_F(ImageFilesTest, OversizedIconsAreRefusedAndReplaceNothing) {
+  ASSERT_TRUE(SaveResultImage(Path("kept.ico"), Sample()));
+  const std::vector<uint8_t> before = test::ReadFileBytes(Path("kept.ico"));
+  TImageData tall;
+  imaging::ImageCreate(4, 257, TImageFormatId::A8R8G8B8, tall);
+  EXPECT_EQ(
+      test::ErrorOf<imaging::EIconException>([&] { SaveResultImage(Path("kept.ico"), tall); }),
+      "An icon can be at most 256 x 256 pixels, but the image is 4 x 257 pixels; resize it "
+      "first.");
+  EXPECT_EQ(test::ReadFileBytes(Path("kept.ico")), before);
+  EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"kept.ico"});
+}
+
+TEST(ImageFileFormats, TheIconFilesFollowTheRegistry) {
+  const std::vector<imaging::TImageFileFormat*> registry = imaging::FileFormats();
+  const std::vector<imaging::TImageFileFormat*> all = ImageFileFormats();
+  ASSERT_EQ(all.size(), registry.size() + 1);
+  EXPECT_TRUE(std::equal(registry.begin(), registry.end(), all.begin()));
+  EXPECT_EQ(all.back(), &imaging::IconCursorFileFormat());
+  EXPECT_TRUE(all.back()->CanRead && all.back()->CanWrite);
 }
 
 }  // namespace

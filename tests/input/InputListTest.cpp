@@ -79,7 +79,7 @@ TEST(ListColumns, NameLosesEveryCopyOfTheExtensionAndTypeIsItInCapitals) {
 TEST_F(InputListTest, Add2ListFillsTheColumnsAndRefusesWhatIsNoNewImage) {
   const std::string bmp = Image("photo.bmp", 30, 20);
   const std::string png = Image("photo.jpg.jpg", 7, 5, "png");  // the content decides
-  const std::string icon = Image("icon.ico", 32, 32, "png");
+  const std::string icon = Image("icon.ico", 32, 32);
   Image("Photo.BMP", 2, 2);
   test::WriteFileText(Path("text.png"), "not an image at all");
   test::WriteFileText(Path("empty.bmp"), "");
@@ -172,11 +172,17 @@ TEST_F(InputListTest, PathsOnlyDetectsTheContentWithoutDecoding) {
   const std::string cut = Path("cut.png");
   test::WriteFileText(cut, std::string("\x89PNG\r\n\x1A\n", 8));
   test::WriteFileText(Path("text.png"), "no image");
+  // Icons are read by name: their header stands in for the content detection, and a PNG
+  // named .ico is none.
+  const std::string icon = Image("icon.cur", 2, 2);
+  const std::string pngIcon = Image("png.ico", 2, 2, "png");
   for (const TListDetail detail : {TListDetail::Columns, TListDetail::PathsOnly}) {
     TInputList list(messages_, test::FixedListOptions(detail));
     messages_.Shown.clear();
     EXPECT_EQ(list.add2list(good), TAddResult::Added);
     EXPECT_EQ(list.add2list(Path("text.png")), TAddResult::NotAnImage);
+    EXPECT_EQ(list.add2list(icon), TAddResult::Added);
+    EXPECT_EQ(list.add2list(pngIcon), TAddResult::NotAnImage);
     const TAddResult cutResult = list.add2list(cut);
     if (detail == TListDetail::Columns) {
       EXPECT_EQ(cutResult, TAddResult::NotAnImage);
