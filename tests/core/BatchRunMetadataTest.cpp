@@ -10,8 +10,8 @@
 
 #include "core/BatchRun.h"
 #include "core/ImageFiles.h"
-#include "imaging/formats/ExternalOracles.h"
 #include "imaging/image/Imaging.h"
+#include "support/ExternalOracles.h"
 #include "support/TempFolder.h"
 
 namespace pixolan::core {

@@ -19,7 +19,6 @@
 #include <thread>
 #include <vector>
 
-#include "imaging/formats/ExternalOracles.h"
 #include "imaging/formats/JpegFormat.h"
 #include "imaging/io/Options.h"
 #include "imaging/io/Registry.h"
@@ -28,6 +27,7 @@
 #include "platform/UniqueFd.h"
 #include "support/Bytes.h"
 #include "support/ErrorOf.h"
+#include "support/ExternalOracles.h"
 #include "support/Files.h"
 #include "support/FormatBytes.h"
 #include "support/TempFolder.h"

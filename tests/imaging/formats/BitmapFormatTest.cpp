@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "ExternalOracles.h"
 #include "imaging/formats/BitmapFormat.h"
 #include "imaging/image/Imaging.h"
 #include "imaging/io/Options.h"
 #include "imaging/io/Registry.h"
 #include "support/Bytes.h"
+#include "support/ExternalOracles.h"
 #include "support/FormatBytes.h"
 #include "support/TempFolder.h"
 #include "support/TestImages.h"

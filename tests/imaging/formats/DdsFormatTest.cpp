@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "ExternalOracles.h"
 #include "imaging/formats/DdsFormat.h"
 #include "imaging/geometry/Resample.h"
 #include "imaging/image/Imaging.h"
@@ -14,6 +13,7 @@
 #include "imaging/io/Registry.h"
 #include "support/Bytes.h"
 #include "support/ErrorOf.h"
+#include "support/ExternalOracles.h"
 #include "support/FormatBytes.h"
 #include "support/TempFolder.h"
 #include "support/TestImages.h"

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "ExternalOracles.h"
 #include "imaging/formats/GifFormat.h"
 #include "imaging/formats/GifLzw.h"
 #include "imaging/image/Imaging.h"
 #include "imaging/io/Options.h"
 #include "imaging/io/Registry.h"
 #include "support/Bytes.h"
+#include "support/ExternalOracles.h"
 #include "support/FormatBytes.h"
 #include "support/TempFolder.h"
 #include "support/TestImages.h"

@@ -21,12 +21,12 @@
 #include <string>
 #include <vector>
 
-#include "ExternalOracles.h"
 #include "imaging/formats/JpegFormat.h"
 #include "imaging/image/Imaging.h"
 #include "imaging/io/Options.h"
 #include "imaging/io/Registry.h"
 #include "support/ErrorOf.h"
+#include "support/ExternalOracles.h"
 #include "support/Files.h"
 #include "support/FormatBytes.h"
 #include "support/TempFolder.h"

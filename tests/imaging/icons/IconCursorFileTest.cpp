@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "imaging/formats/ExternalOracles.h"
 #include "imaging/icons/IconCursorFile.h"
 #include "imaging/icons/IconCursorList.h"
 #include "imaging/image/Errors.h"
@@ -13,6 +12,7 @@
 #include "imaging/io/Registry.h"
 #include "support/Bytes.h"
 #include "support/ErrorOf.h"
+#include "support/ExternalOracles.h"
 #include "support/Files.h"
 #include "support/TempFolder.h"
 #include "support/TestImages.h"

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "imaging/formats/ExternalOracles.h"
 #include "imaging/formats/NetworkGraphicsFormat.h"
 #include "imaging/icons/IconCursorFile.h"
 #include "imaging/icons/IconCursorList.h"
@@ -12,6 +11,7 @@
 #include "imaging/io/Registry.h"
 #include "support/Bytes.h"
 #include "support/ErrorOf.h"
+#include "support/ExternalOracles.h"
 #include "support/Files.h"
 #include "support/FormatBytes.h"
 #include "support/IconFiles.h"
