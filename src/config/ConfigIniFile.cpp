@@ -9,131 +9,30 @@
 #include <optional>
 
 #include "platform/AtomicFileWriter.h"
+#include "platform/TextEncoding.h"
 #include "platform/UniqueFd.h"
 
 namespace pixolan::config {
 
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kReplacement = char16_t(platform::kReplacementCharacter);
 // Larger files are not configurations; refusing them keeps a wrong path such as a disk
 // image from being read into memory (and, as the file cannot be kept, from being written).
 constexpr int64_t kMaxFileSize = int64_t(64) << 20;
 
 // ---- Text encodings ------------------------------------------------------------------
 
-bool IsHighSurrogate(char32_t c) {
-  return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(char32_t c) {
-  return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-void AppendUtf16(std::u16string& out, char32_t c) {
-  if (c < 0x10000) {
-    out.push_back(char16_t(c));
-  } else {
-    c -= 0x10000;
-    out.push_back(char16_t(0xD800 + (c >> 10)));
-    out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
-  }
-}
-
-// Decodes UTF-8. A strict decode returns false at the first invalid sequence (overlong
-// forms, surrogates and values above U+10FFFF included); otherwise each invalid byte
-// becomes U+FFFD.
-bool DecodeUtf8(std::string_view in, std::u16string& out, bool strict) {
-  const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-  const size_t n = in.size();
-  out.reserve(out.size() + n);
-  size_t i = 0;
-  while (i < n) {
-    const unsigned char b = p[i];
-    if (b < 0x80) {
-      out.push_back(b);
-      ++i;
-      continue;
-    }
-    int length = 0;
-    char32_t c = 0, minimum = 0;
-    if (b >= 0xC2 && b <= 0xDF) {
-      length = 2, c = b & 0x1F, minimum = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      length = 3, c = b & 0x0F, minimum = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      length = 4, c = b & 0x07, minimum = 0x10000;
-    }
-    bool valid = length > 0 && i + size_t(length) <= n;
-    for (int k = 1; valid && k < length; ++k) {
-      const unsigned char t = p[i + size_t(k)];
-      if ((t & 0xC0) != 0x80) valid = false;
-      c = c << 6 | (t & 0x3F);
-    }
-    valid = valid && c >= minimum && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-    if (!valid) {
-      if (strict) return false;
-      out.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    AppendUtf16(out, c);
-    i += size_t(length);
-  }
-  return true;
-}
+using platform::IsHighSurrogate;
+using platform::IsLowSurrogate;
 
 std::u16string FromUtf8(std::string_view text) {
-  std::u16string out;
-  DecodeUtf8(text, out, false);
-  return out;
+  return platform::Utf16FromUtf8(text);
 }
 
 // Unpaired surrogates become U+FFFD.
 std::string ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
-      c = kReplacement;
-    }
-    if (c < 0x80) {
-      out.push_back(char(c));
-    } else if (c < 0x800) {
-      out.push_back(char(0xC0 | (c >> 6)));
-      out.push_back(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(char(0xE0 | (c >> 12)));
-      out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(char(0xF0 | (c >> 18)));
-      out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
-}
-
-// Windows-1252 at 0x80..0x9F; its five unassigned bytes map to the C1 controls of the same
-// value, as the Windows conversion functions do.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-std::u16string DecodeCp1252(std::string_view in) {
-  std::u16string out;
-  out.reserve(in.size());
-  for (const char ch : in) {
-    const auto b = static_cast<unsigned char>(ch);
-    out.push_back(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
-  }
-  return out;
+  return platform::Utf8FromUtf16(text);
 }
 
 std::u16string DecodeUtf16(std::string_view in, bool bigEndian) {
@@ -159,15 +58,12 @@ std::u16string DecodeFile(std::string_view bytes, bool& canonical) {
   }
   if (bytes.size() >= 2 && byteAt(0) == 0xFE && byteAt(1) == 0xFF)
     return DecodeUtf16(bytes.substr(2), true);
-  std::u16string text;
-  if (bytes.size() >= 3 && byteAt(0) == 0xEF && byteAt(1) == 0xBB && byteAt(2) == 0xBF) {
-    DecodeUtf8(bytes.substr(3), text, false);
-    return text;
-  }
+  if (bytes.size() >= 3 && byteAt(0) == 0xEF && byteAt(1) == 0xBB && byteAt(2) == 0xBF)
+    return FromUtf8(bytes.substr(3));
   // Text never holds NUL, so "x\0" at the start is UTF-16LE that lost its mark.
   if (bytes.size() >= 2 && byteAt(0) != 0 && byteAt(1) == 0) return DecodeUtf16(bytes, false);
-  if (DecodeUtf8(bytes, text, true)) return text;
-  return DecodeCp1252(bytes);
+  if (platform::IsValidUtf8(bytes)) return FromUtf8(bytes);
+  return FromUtf8(platform::Utf8FromWindows1252(bytes));
 }
 
 // ---- Names ---------------------------------------------------------------------------

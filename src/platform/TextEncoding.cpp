@@ -6,13 +6,6 @@ namespace pixolan::platform {
 
 namespace {
 
-bool IsHighSurrogate(char32_t c) {
-  return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(char32_t c) {
-  return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 void AppendUtf16(std::u16string& out, char32_t c) {
   if (c < 0x10000) {
     out.push_back(char16_t(c));

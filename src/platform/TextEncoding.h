@@ -8,6 +8,13 @@ namespace pixolan::platform {
 
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;
 
+constexpr bool IsHighSurrogate(char32_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char32_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
+
 // Appends the UTF-8 form of a code point (which the caller keeps within U+10FFFF).
 void AppendUtf8(std::string& out, char32_t c);
 
