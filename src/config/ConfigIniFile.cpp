@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/AtomicFileWriter.h"
+#include "platform/FileStamp.h"
 #include "platform/TextEncoding.h"
 #include "platform/UniqueFd.h"
 
@@ -310,24 +311,7 @@ std::optional<int32_t> ParseInteger(std::u16string_view text) {
 // ---- File access ---------------------------------------------------------------------
 
 // What identifies the version of a file on disk.
-struct TStamp {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  int64_t mtimeSec = 0;
-  int64_t mtimeNsec = 0;
-
-  static TStamp Of(const struct stat& st) {
-    return {true,
-            st.st_dev,
-            st.st_ino,
-            st.st_size,
-            int64_t(st.st_mtim.tv_sec),
-            int64_t(st.st_mtim.tv_nsec)};
-  }
-  bool operator==(const TStamp&) const = default;
-};
+using TStamp = platform::TFileStamp;
 
 }  // namespace
 

@@ -19,6 +19,7 @@
 #include "imaging/image/Imaging.h"
 #include "imaging/io/FileFormat.h"
 #include "imaging/io/Registry.h"
+#include "platform/FileStamp.h"
 #include "platform/JpegMetadata.h"
 
 namespace pixolan::core {
@@ -48,25 +49,6 @@ void CreateFolder(const std::string& folder) {
                                  "\": " + (ec ? ec.message() : "not a folder") + ".");
 }
 
-// What identifies the content of a source: whether an earlier file of the run replaced
-// or removed it after it was read.
-struct TSourceStamp {
-  bool Exists = false;
-  dev_t Device = 0;
-  ino_t Inode = 0;
-  off_t Size = 0;
-  int64_t ModifiedNs = 0;
-  int64_t ChangedNs = 0;
-  bool operator==(const TSourceStamp&) const = default;
-};
-
-TSourceStamp StampOf(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return {};
-  const auto ns = [](const timespec& t) { return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
-  return {true, st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
-}
-
 struct TShownMessage {
   std::string Key, Argument;
 };
@@ -88,7 +70,7 @@ class TMessageRecorder final : public TMessageSink {
 // the part of the work that needs no answers and touches no output, so it may run on any
 // thread and ahead of the list.
 struct TPreparedFile {
-  TSourceStamp Stamp;
+  platform::TFileStamp Stamp;
   std::vector<TShownMessage> Messages;
   std::optional<std::string> Failure;      // the file ended before it had a result
   std::optional<std::string> SaveFailure;  // it had a result that could not be encoded
@@ -106,7 +88,7 @@ class TRun {
   // Loads, converts, resolves and encodes one source. Never throws; thread-safe.
   TPreparedFile Prepare(size_t index, size_t count, const std::string& source) const {
     TPreparedFile file;
-    file.Stamp = StampOf(source);
+    file.Stamp = platform::FileStampOf(source);
     try {
       if (std::string problem = SourceFileProblem(source); !problem.empty()) {
         file.Failure = std::move(problem);
@@ -165,7 +147,7 @@ class TRun {
   // is the one of a run that converts one file after the other. False when the run must
   // stop (a cancel answer).
   bool Commit(size_t index, size_t count, const std::string& source, TPreparedFile file) {
-    if (StampOf(source) != file.Stamp) file = Prepare(index, count, source);
+    if (platform::FileStampOf(source) != file.Stamp) file = Prepare(index, count, source);
     frontEnd_.FileStarted(index, count, source);
     for (const TShownMessage& message : file.Messages)
       frontEnd_.ShowMessage(message.Key, message.Argument);
