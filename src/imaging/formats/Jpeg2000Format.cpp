@@ -140,17 +140,7 @@ class TJ2kCoder {
 
   // Raises "JPEG 2000 error: <what>" with OpenJPEG's message, or the stream's own failure.
   [[noreturn]] void Raise(const std::string& what) const {
-    std::string message = "JPEG 2000 error: " + what;
-    if (!session_->Error.empty()) message += " (" + session_->Error + ")";
-    message += ".";
-    if (session_->StreamError) {
-      try {
-        std::rethrow_exception(session_->StreamError);
-      } catch (...) {
-        RaiseImaging(message);
-      }
-    }
-    throw EImagingError(message);
+    RaiseLibraryFailure("JPEG 2000", what, session_->Error, session_->StreamError);
   }
 
  private:

@@ -168,17 +168,7 @@ class TTiffHandle {
 
   // Raises "TIFF error: <what>" with libtiff's message, or the stream's own failure.
   [[noreturn]] void Raise(const std::string& what) const {
-    std::string message = "TIFF error: " + what;
-    if (!session_->Error.empty()) message += " (" + session_->Error + ")";
-    message += ".";
-    if (session_->StreamError) {
-      try {
-        std::rethrow_exception(session_->StreamError);
-      } catch (...) {
-        RaiseImaging(message);
-      }
-    }
-    throw EImagingError(message);
+    RaiseLibraryFailure("TIFF", what, session_->Error, session_->StreamError);
   }
 
  private:

@@ -30,4 +30,19 @@ void RaiseImagingFormat(const char* format, ...) {
   RaiseImaging(text);
 }
 
+void RaiseLibraryFailure(std::string_view library, const std::string& what,
+                         const std::string& libraryMessage, std::exception_ptr streamError) {
+  std::string message = std::string(library) + " error: " + what;
+  if (!libraryMessage.empty()) message += " (" + libraryMessage + ")";
+  message += ".";
+  if (streamError) {
+    try {
+      std::rethrow_exception(streamError);
+    } catch (...) {
+      RaiseImaging(message);
+    }
+  }
+  throw EImagingError(message);
+}
+
 }  // namespace pixolan::imaging

@@ -10,7 +10,9 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <string>
+#include <string_view>
 
 #include "imaging/image/ImagingTypes.h"
 
@@ -36,5 +38,13 @@ std::string ComposeErrorMessage(const std::string& message);
 [[noreturn]] void RaiseImaging(const std::string& message);
 // RaiseImaging with a printf-style message (at most 255 characters).
 [[noreturn]] __attribute__((format(printf, 1, 2))) void RaiseImagingFormat(const char* format, ...);
+
+// A failure inside a codec library that works on the engine's streams: raises
+// "<library> error: <what> (<libraryMessage>)." (without the parenthesis when the library
+// said nothing). When the stream under the library failed first, its exception is the
+// reason, appended as RaiseImaging does.
+[[noreturn]] void RaiseLibraryFailure(std::string_view library, const std::string& what,
+                                      const std::string& libraryMessage,
+                                      std::exception_ptr streamError);
 
 }  // namespace pixolan::imaging
