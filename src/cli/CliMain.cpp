@@ -40,8 +40,6 @@ namespace pixolan::cli {
 
 namespace {
 
-constexpr const char* kProgram = "pixolan-cli";
-
 std::string JoinMasks(const std::vector<std::string>& masks) {
   std::string text;
   for (const std::string& mask : masks) text += (text.empty() ? "" : ",") + mask;

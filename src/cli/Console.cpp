@@ -12,8 +12,6 @@ namespace pixolan::cli {
 
 namespace {
 
-constexpr const char* kProgram = "pixolan-cli";
-
 // The overwrite question's buttons in the order the console offers them.
 constexpr std::pair<core::TOverwriteAnswer, std::string_view> kAnswers[] = {
     {core::TOverwriteAnswer::Yes, "button Yes"},

@@ -12,6 +12,9 @@
 
 namespace pixolan::cli {
 
+// How the program names itself in what it prints.
+inline constexpr const char* kProgram = "pixolan-cli";
+
 // What the process's terminal offers a run. The defaults are those of a run without a
 // terminal: no progress bar, no questions, no interruptions. Tests script it.
 struct TConsole {

@@ -12,7 +12,7 @@ namespace pixolan::test {
 // (the color table is padded with black to 2^bits entries); for 24 and 32 bits they are
 // colors (TPixel32::Color, alpha used by 32 bits only). Mask holds 1 where the AND mask is
 // set; empty means all clear.
-struct TIconBitmapSpec {
+struct TIconBitmapLayout {
   int32_t Width = 0;
   int32_t Height = 0;
   uint16_t Bits = 32;
@@ -23,7 +23,7 @@ struct TIconBitmapSpec {
 
 // The entry's data: info header (height doubled for the mask), color table, XOR rows and
 // AND rows, bottom row first, rows padded to 32 bits.
-std::vector<uint8_t> IconBitmapData(const TIconBitmapSpec& spec);
+std::vector<uint8_t> IconBitmapData(const TIconBitmapLayout& layout);
 
 // A directory entry and its data.
 struct TIconEntry {
@@ -34,8 +34,8 @@ struct TIconEntry {
   std::vector<uint8_t> Data;
 };
 
-// The entry of a bitmap, with the directory fields its spec gives.
-TIconEntry IconEntryOf(const TIconBitmapSpec& spec);
+// The entry of a bitmap, with the directory fields its layout gives.
+TIconEntry IconEntryOf(const TIconBitmapLayout& layout);
 
 // Header (reserved 0, type, count), directory and data in entry order.
 std::vector<uint8_t> IconFileBytes(uint16_t type, const std::vector<TIconEntry>& entries);

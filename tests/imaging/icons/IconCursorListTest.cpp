@@ -23,7 +23,7 @@ namespace {
 
 using test::IconEntryOf;
 using test::IconFileBytes;
-using test::TIconBitmapSpec;
+using test::TIconBitmapLayout;
 using test::TIconEntry;
 
 constexpr char kCorrupt[] = "Can not load icon from file: The file could be corrupt.";
@@ -41,16 +41,16 @@ void LoadList(TIconCursorList& list, const std::vector<uint8_t>& bytes) {
 }
 
 // An entry of one color: palette index 0 for palette depths, the color itself otherwise.
-TIconBitmapSpec Solid(int32_t width, int32_t height, uint16_t bits, TPixel32 color) {
-  TIconBitmapSpec spec{width, height, bits, {}, {}, {}};
-  if (bits <= 8) spec.Palette = {color};
-  spec.Values.assign(size_t(width) * size_t(height), bits <= 8 ? 0 : color.Color());
-  return spec;
+TIconBitmapLayout Solid(int32_t width, int32_t height, uint16_t bits, TPixel32 color) {
+  TIconBitmapLayout layout{width, height, bits, {}, {}, {}};
+  if (bits <= 8) layout.Palette = {color};
+  layout.Values.assign(size_t(width) * size_t(height), bits <= 8 ? 0 : color.Color());
+  return layout;
 }
 
 struct TSelectionCase {
   const char* Name;
-  std::vector<TIconBitmapSpec> Entries;
+  std::vector<TIconBitmapLayout> Entries;
   size_t Chosen;
 };
 
@@ -72,9 +72,9 @@ TEST(IconCursorList, TheProgramTakesTheDeepestThenLargestEntry) {
   for (const TSelectionCase& test : cases) {
     SCOPED_TRACE(test.Name);
     std::vector<TIconEntry> entries;
-    for (const TIconBitmapSpec& spec : test.Entries) entries.push_back(IconEntryOf(spec));
+    for (const TIconBitmapLayout& layout : test.Entries) entries.push_back(IconEntryOf(layout));
     const TImageData image = Decode(IconFileBytes(1, entries));
-    const TIconBitmapSpec& chosen = test.Entries[test.Chosen];
+    const TIconBitmapLayout& chosen = test.Entries[test.Chosen];
     EXPECT_EQ(image.Format, TImageFormatId::A8R8G8B8);
     EXPECT_EQ(image.Width, chosen.Width);
     EXPECT_EQ(image.Height, chosen.Height);
@@ -207,25 +207,25 @@ TEST(IconCursorList, EveryBitDepthDrawsWithItsMask) {
   } cases[] = {{1, false}, {4, false}, {8, false}, {24, false}, {32, false}, {32, true}};
   for (const auto& test : cases) {
     SCOPED_TRACE(testing::Message() << test.Bits << " bits" << (test.Alpha ? " with alpha" : ""));
-    TIconBitmapSpec spec{w, h, test.Bits, {}, {}, mask};
+    TIconBitmapLayout layout{w, h, test.Bits, {}, {}, mask};
     std::vector<TPixel32> expected;
     const int colors = test.Bits <= 8 ? 1 << test.Bits : 0;
     for (int i = 0; i < colors; ++i)
-      spec.Palette.push_back({uint8_t(i * 7), uint8_t(255 - i), uint8_t(i * 3 + 1), 255});
+      layout.Palette.push_back({uint8_t(i * 7), uint8_t(255 - i), uint8_t(i * 3 + 1), 255});
     for (int i = 0; i < w * h; ++i) {
       if (test.Bits <= 8) {
         const int index = (i * 5 + 1) % colors;
-        spec.Values.push_back(uint32_t(index));
-        expected.push_back(spec.Palette[size_t(index)]);
+        layout.Values.push_back(uint32_t(index));
+        expected.push_back(layout.Palette[size_t(index)]);
       } else {
         const uint8_t alpha = test.Alpha ? uint8_t(i * 15) : 0;
         const TPixel32 color{uint8_t(i * 11), uint8_t(i * 13 + 2), uint8_t(200 - i), alpha};
-        spec.Values.push_back(color.Color());
+        layout.Values.push_back(color.Color());
         expected.push_back({color.B, color.G, color.R, test.Alpha ? alpha : uint8_t(255)});
       }
       if (!test.Alpha && mask[size_t(i)]) expected.back().A = 0;
     }
-    const TImageData image = Decode(IconFileBytes(1, {IconEntryOf(spec)}));
+    const TImageData image = Decode(IconFileBytes(1, {IconEntryOf(layout)}));
     ASSERT_EQ(image.Width, w);
     ASSERT_EQ(image.Height, h);
     for (int i = 0; i < w * h; ++i) {
@@ -239,9 +239,9 @@ TEST(IconCursorList, EveryBitDepthDrawsWithItsMask) {
 }
 
 TEST(IconCursorList, DrawingCombinesWithWhatIsThere) {
-  TIconBitmapSpec masked = Solid(2, 1, 24, {1, 2, 3, 255});
+  TIconBitmapLayout masked = Solid(2, 1, 24, {1, 2, 3, 255});
   masked.Mask = {1, 0};
-  TIconBitmapSpec translucent = Solid(1, 1, 32, {200, 100, 0, 128});
+  TIconBitmapLayout translucent = Solid(1, 1, 32, {200, 100, 0, 128});
   TIconCursorList list;
   LoadList(list, IconFileBytes(1, {IconEntryOf(masked), IconEntryOf(translucent)}));
   TBitmap32 target(2, 1);
