@@ -159,10 +159,9 @@ class TRun {
                                             : result_.Failed);
       return true;
     };
-    // A result that cannot be written is a saving error: the user hears about it until
-    // they ask not to during this run.
+    // A result that cannot be written is a saving error.
     const auto saveFailed = [&](const std::string& reason) {
-      if (!silenceSaveErrors_) silenceSaveErrors_ = frontEnd_.ReportSaveError(target);
+      ReportSaveError(target);
       return finish(TFileOutcome::Failed, reason);
     };
     try {
@@ -205,7 +204,7 @@ class TRun {
       saved_.insert(key);
       std::string note;
       if (file.MetadataFailure) {
-        if (!silenceSaveErrors_) silenceSaveErrors_ = frontEnd_.ReportSaveError(target);
+        ReportSaveError(target);
         note = "Saved without the source's metadata: " + *file.MetadataFailure;
       }
       if (settings_.Conversion.DeleteOriginal && !SameFile(source, target)) {
@@ -224,6 +223,11 @@ class TRun {
   TBatchResult& Result() { return result_; }
 
  private:
+  // "speicherfehler" for target, until the user asks not to be told again in this run.
+  void ReportSaveError(const std::string& target) {
+    if (!silenceSaveErrors_) silenceSaveErrors_ = frontEnd_.ReportSaveError(target);
+  }
+
   const TRunSettings& settings_;
   TBatchFrontEnd& frontEnd_;
   TBatchResult result_;
