@@ -12,21 +12,13 @@
 
 #include "config/SettingsStore.h"
 #include "config/StoreLanguage.h"
+#include "support/QtApplication.h"
 #include "ui/StoreBinding.h"
 
 namespace pixolan::ui {
 namespace {
 
-// One application for the whole test program, on the offscreen platform unless the
-// environment chooses another.
-QApplication& Application() {
-  static int argc = 1;
-  static char name[] = "pixolan_ui_tests";
-  static char* argv[] = {name, nullptr};
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication application(argc, argv);
-  return application;
-}
+using test::Application;
 
 template <class W>
 W* Add(QWidget& parent, const char* name) {
