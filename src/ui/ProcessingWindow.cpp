@@ -34,7 +34,7 @@ TProcessingWindow::TProcessingWindow(QWidget* parent)
   bar_->setTextVisible(false);
   TextColumn().insertWidget(TextColumn().indexOf(&Line(2)) + 1, bar_);
   cancel_ = &AddButton("Abbrechen");
-  QObject::connect(cancel_, &QPushButton::clicked, this, [this] { cancelRequested_.store(true); });
+  QObject::connect(cancel_, &QPushButton::clicked, this, [this] { RequestCancel(); });
   LanguageChanged(lang::CurrentLanguage());
 }
 
@@ -92,7 +92,7 @@ void TProcessingWindow::LanguageChanged(lang::TLanguage language) {
 }
 
 void TProcessingWindow::reject() {
-  cancelRequested_.store(true);
+  RequestCancel();
 }
 
 void TProcessingWindow::closeEvent(QCloseEvent* event) {

@@ -35,6 +35,8 @@ class TProcessingWindow : public TMessageStyleDialog {
   // Set by "Abbrechen" (or Escape); may be read from any thread.
   bool CancelRequested() const { return cancelRequested_.load(); }
   void ClearCancelRequest() { cancelRequested_.store(false); }
+  // As the button does.
+  void RequestCancel() { cancelRequested_.store(true); }
 
   // A path shortened (leading folders first) to the width of a line.
   std::string FitToLine(const std::string& path) const;

@@ -1,8 +1,10 @@
 #include "ui/WindowRun.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QWidget>
+#include <atomic>
 #include <exception>
 #include <thread>
 #include <utility>
@@ -142,6 +144,7 @@ std::optional<core::TBatchResult> RunInWindow(config::SettingsStore& store,
   TWindowFrontEnd frontEnd(windows, language);
   std::optional<core::TBatchResult> result;
   std::exception_ptr failure;
+  std::atomic<bool> finished = false;
   QEventLoop loop;
   std::thread worker([&] {
     try {
@@ -149,11 +152,18 @@ std::optional<core::TBatchResult> RunInWindow(config::SettingsStore& store,
     } catch (...) {
       failure = std::current_exception();
     }
+    finished = true;
     // Posted after every progress call of the run, so the loop ends when they are shown.
     QMetaObject::invokeMethod(
         &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
   });
   loop.exec();
+  // A quitting application ends every event loop, this one too, while the run may still
+  // wait for an answer on this thread: it is asked to stop, and served until it has.
+  if (!finished) {
+    windows.Processing.RequestCancel();
+    while (!finished) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
   worker.join();
 
   windows.Processing.End();

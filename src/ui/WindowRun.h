@@ -35,7 +35,9 @@ struct TRunWindows {
 // waits, and "Abbrechen" stops the run before its next file. Results, numbering and
 // questions are those of a run with one job. OkForAll of the message window and the
 // processing window's cancel request are cleared when the run starts and when it ends.
-// The caller then removes the entries whose sources are gone, updates the count label and
+// Events keep running during the run (folder watching, the clipboard, other windows), so
+// `sources` must not change meanwhile: pass a copy of the list's paths, not a view into
+// the list. The caller then removes the entries whose sources are gone, updates the count label and
 // refreshes the preview, unless the run was cancelled.
 std::optional<core::TBatchResult> RunInWindow(config::SettingsStore& store,
                                               std::span<const std::string> sources,
