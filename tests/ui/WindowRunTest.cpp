@@ -3,6 +3,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
+#include <algorithm>
 #include <filesystem>
 
 #include "config/SettingsStore.h"
@@ -89,20 +90,51 @@ class WindowRunTest : public testing::TestWithParam<unsigned> {
   std::vector<std::string> seen_;
 };
 
+// Results a.bmp and b.bmp are in the way; c.bmp and d.bmp are new.
 TEST_P(WindowRunTest, AnswersDecideWhichExistingResultsAreReplaced) {
+  struct TCase {
+    std::vector<std::string> buttons;
+    std::vector<const char*> asked;     // the results the question named
+    std::vector<const char*> replaced;  // of a.bmp and b.bmp
+  };
+  const TCase cases[] = {
+      {{"button No", "button Yes"}, {"a.bmp", "b.bmp"}, {"b.bmp"}},
+      {{"button Yes", "button No"}, {"a.bmp", "b.bmp"}, {"a.bmp"}},
+      {{"button NoForAll"}, {"a.bmp"}, {}},
+      {{"button YesForAll"}, {"a.bmp"}, {"a.bmp", "b.bmp"}},
+  };
   const std::vector<std::string> sources = Sources({"a", "b", "c", "d"});
-  Existing("a.bmp");
-  Existing("b.bmp");
-  const TDialogScript answers(overwrite_, {"button No", "button Yes"}, Record("line 2"));
-  const std::optional<core::TBatchResult> result = Run(sources);
-  ASSERT_TRUE(result);
-  EXPECT_EQ(result->Converted, 3u);
-  EXPECT_EQ(result->Skipped, 1u);
-  EXPECT_FALSE(result->Cancelled);
-  EXPECT_EQ(seen_, (std::vector<std::string>{Out("a.bmp"), Out("b.bmp")}));
-  EXPECT_EQ(test::ReadFileText(Out("a.bmp")), "old a.bmp");
-  for (const char* name : {"b.bmp", "c.bmp", "d.bmp"}) EXPECT_TRUE(IsImage(Out(name))) << name;
-  ExpectEnded();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.buttons.front());
+    fs::remove_all(folder_ / "out");
+    Existing("a.bmp");
+    Existing("b.bmp");
+    seen_.clear();
+    // The answers for all files last one run: a second run asks again.
+    for (int run = 0; run < 2; ++run) {
+      const TDialogScript answers(overwrite_, c.buttons, Record("line 2"));
+      const std::optional<core::TBatchResult> result = Run(sources);
+      ASSERT_TRUE(result);
+      if (run == 1) break;
+      EXPECT_EQ(result->Converted, 2u + c.replaced.size());
+      EXPECT_EQ(result->Skipped, 2u - c.replaced.size());
+      EXPECT_FALSE(result->Cancelled);
+      std::vector<std::string> asked;
+      for (const char* name : c.asked) asked.push_back(Out(name));
+      EXPECT_EQ(seen_, asked);
+      for (const char* name : {"a.bmp", "b.bmp"}) {
+        const bool replaced = std::find(c.replaced.begin(), c.replaced.end(),
+                                        std::string_view(name)) != c.replaced.end();
+        EXPECT_EQ(test::ReadFileText(Out(name)) != std::string("old ") + name, replaced) << name;
+        EXPECT_EQ(IsImage(Out(name)), replaced) << name;
+      }
+      for (const char* name : {"c.bmp", "d.bmp"}) EXPECT_TRUE(IsImage(Out(name))) << name;
+      ExpectEnded();
+      seen_.clear();
+    }
+    ASSERT_FALSE(seen_.empty());
+    EXPECT_EQ(seen_.front(), Out("a.bmp"));
+  }
 }
 
 TEST_P(WindowRunTest, BreakInTheQuestionStopsTheRunThere) {
