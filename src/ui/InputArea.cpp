@@ -492,7 +492,7 @@ void TInputArea::AddDropped(const QList<QUrl>& urls) {
   input::TScanFrontEnd& progress = *impl.Scan;
   {
     const TWindowBusy busy(window());
-    progress.Analyzing(paths.size());
+    progress.Adding(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
       if (IsFolder(paths[i])) {
         // A folder's scan clears "OK for all" when it ends; the user's choice holds for
@@ -501,8 +501,8 @@ void TInputArea::AddDropped(const QList<QUrl>& urls) {
         const input::TScanResult scan =
             input::AddOrdner(impl.List, paths[i], input::ScanSettingsOf(impl.Store), progress);
         messages.SetOkForAll(okForAll);
-        if (scan.Cancelled) break;  // the user stopped the drop, not just this folder
-        progress.Analyzing(paths.size());
+        if (scan.Cancelled) break;      // the user stopped the drop, not just this folder
+        progress.Adding(paths.size());  // the drop's own progress shows again
       } else {
         impl.List.add2list(paths[i]);
       }

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -48,6 +50,7 @@ class TRecordingScan final : public input::TScanFrontEnd {
   std::vector<std::string> Calls;
   void Searching() override { Calls.push_back("searching"); }
   void Analyzing(size_t found) override { Calls.push_back("analyzing " + std::to_string(found)); }
+  void Adding(size_t count) override { Calls.push_back("adding " + std::to_string(count)); }
   void Finished() override { Calls.push_back("finished"); }
 };
 
@@ -307,8 +310,8 @@ TEST_F(InputAreaTest, DroppedFoldersAreScannedAndFilesAdded) {
   EXPECT_EQ(ShownPaths(), list_.Paths());
   // A dropped configuration is a file like any other: refused as no image.
   EXPECT_EQ(messages_.Shown, (TPaths{"formatfehler: " + text}));
-  EXPECT_EQ(scan_.Calls, (TPaths{"analyzing 4", "searching", "analyzing 1", "finished",
-                                 "analyzing 4", "finished"}));
+  EXPECT_EQ(scan_.Calls,
+            (TPaths{"adding 4", "searching", "analyzing 1", "finished", "adding 4", "finished"}));
   EXPECT_FALSE(messages_.OkForAll());
   EXPECT_EQ(listChanges_, 1);
 }
@@ -335,6 +338,35 @@ TEST_F(InputAreaTest, OkForAllSilencesTheRestOfADropAcrossItsFolders) {
   EXPECT_EQ(messages.Shown, (TPaths{"formatfehler: " + before}));
   EXPECT_EQ(list.Count(), 1u);
   EXPECT_FALSE(messages.OkForAll());  // for that drop only
+}
+
+TEST_F(InputAreaTest, ADropOnTheAreaAddsItsFilesOnceTheDropHasEnded) {
+  const std::string image = WriteImage(folder_ / "p.png", 2, 2);
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(image))});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&area_, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&area_, &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  EXPECT_EQ(list_.Count(), 0u);  // the source of the drag does not wait for the adding
+  QCoreApplication::processEvents();
+  EXPECT_EQ(list_.Paths(), (TPaths{image}));
+}
+
+TEST_F(InputAreaTest, TheCheckBoxesAreTheirStoreEntries) {
+  for (const char* name : {"inp_uv", "inp_ow", "inp_cbwatch"}) {
+    QCheckBox& box = *Find<QCheckBox>(name);
+    const bool before = store_.Checked("PBCH", name);
+    EXPECT_EQ(box.isChecked(), before) << name;
+    box.click();
+    EXPECT_EQ(store_.Checked("PBCH", name), !before) << name;
+    store_.SetChecked(store_.IndexOf("PBCH", name), before, config::TChangeSource::Program);
+    EXPECT_EQ(box.isChecked(), before) << name;
+  }
+  EXPECT_EQ(Find<QCheckBox>("inp_ow")->text().toStdString(), "Watch Content of Folder");
+  EXPECT_EQ(Tree().headerItem()->text(4).toStdString(), "Filesize");
 }
 
 TEST_F(InputAreaTest, ADuplicateIsReportedThroughTheListsMessages) {
