@@ -207,6 +207,9 @@ void DialogInform(QWidget* parent, const QString& title, const QString& text) {
   QMessageBox::information(parent, title, text);
 }
 
+// A file manager that has not answered by then is not coming; the folder opens instead.
+constexpr int kFileManagerTimeoutMs = 5000;
+
 // The desktop's file manager shows the folder with the file selected; where no file
 // manager answers on the session bus, the folder opens without a selection.
 void DesktopShowInFileManager(const std::string& path) {
@@ -222,7 +225,7 @@ void DesktopShowInFileManager(const std::string& path) {
                                                      "org.freedesktop.FileManager1", "ShowItems");
   call << QStringList{file.toString()} << QString();
   // Asynchronous: starting a file manager may take seconds, the window must not wait.
-  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kFileManagerTimeoutMs), qApp);
   QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp,
                    [folder](QDBusPendingCallWatcher* finished) {
                      if (finished->isError()) QDesktopServices::openUrl(folder);
@@ -270,6 +273,9 @@ struct TInputArea::TImpl {
   QFileIconProvider Icons;
   std::map<std::string, QIcon> IconOfType;  // by the type column: one lookup per type
   bool Reloading = false;
+  // The receiver of every widget signal, and the first member to go: the widgets outlive
+  // this object (their parent deletes them later) and must not call into it meanwhile.
+  std::unique_ptr<QObject> Context = std::make_unique<QObject>();
 
   QWidget* Parent() const { return DialogParent ? DialogParent : &Area; }
 
@@ -358,7 +364,8 @@ void TInputArea::TImpl::Build() {
   const auto addCommand = [this](const char* name, void (TInputArea::*command)()) {
     QAction* action = Menu->addAction(QString());
     action->setObjectName(name);
-    QObject::connect(action, &QAction::triggered, &Area, [this, command] { (Area.*command)(); });
+    QObject::connect(action, &QAction::triggered, Context.get(),
+                     [this, command] { (Area.*command)(); });
   };
   addCommand("pop1", &TInputArea::OpenContainingFolder);
   addCommand("pop2", &TInputArea::ShowFileInformation);
@@ -434,21 +441,23 @@ TInputArea::TInputArea(config::SettingsStore& store, input::TInputList& list, QW
   SetControlTexts(*this, "Tprog", impl_->Language);
 
   TImpl& impl = *impl_;
-  connect(impl.Folder, &QLineEdit::returnPressed, this, [&impl] { impl.EnterFolder(); });
-  connect(impl.OpenFolderButton, &QPushButton::clicked, this, [this] { OpenFolder(); });
-  connect(impl.FilterButton, &QPushButton::clicked, this, [this] {
+  QObject* context = impl.Context.get();
+  connect(impl.Folder, &QLineEdit::returnPressed, context, [&impl] { impl.EnterFolder(); });
+  connect(impl.OpenFolderButton, &QPushButton::clicked, context, [this] { OpenFolder(); });
+  connect(impl.FilterButton, &QPushButton::clicked, context, [this] {
     if (ShowFilter) ShowFilter();
   });
-  connect(impl.RemoveSelectedButton, &QPushButton::clicked, this, [this] { RemoveSelected(); });
-  connect(impl.RemoveAllButton, &QPushButton::clicked, this, [this] { RemoveAll(); });
-  connect(impl.Tree->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+  connect(impl.RemoveSelectedButton, &QPushButton::clicked, context, [this] { RemoveSelected(); });
+  connect(impl.RemoveAllButton, &QPushButton::clicked, context, [this] { RemoveAll(); });
+  connect(impl.Tree->header(), &QHeaderView::sectionClicked, context, [this](int column) {
     if (column < 0 || column >= kColumns) return;
     impl_->List.qulistColumnClick(TListColumn(column));
     Reload();
   });
-  connect(impl.Tree, &QTreeWidget::itemSelectionChanged, this, [&impl] { impl.ShowSelection(); });
-  connect(impl.Tree, &QTreeWidget::itemDoubleClicked, this, [this] { OpenImages(); });
-  connect(impl.Tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+  connect(impl.Tree, &QTreeWidget::itemSelectionChanged, context,
+          [&impl] { impl.ShowSelection(); });
+  connect(impl.Tree, &QTreeWidget::itemDoubleClicked, context, [this] { OpenImages(); });
+  connect(impl.Tree, &QWidget::customContextMenuRequested, context, [this](const QPoint& at) {
     // Without a selected entry there is nothing the menu's commands could act on.
     if (SelectedIndexes().empty()) return;
     impl_->Menu->popup(impl_->Tree->viewport()->mapToGlobal(at));
