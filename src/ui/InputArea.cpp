@@ -273,6 +273,8 @@ struct TInputArea::TImpl {
   QFileIconProvider Icons;
   std::map<std::string, QIcon> IconOfType;  // by the type column: one lookup per type
   bool Reloading = false;
+  // Where the last opened images were: the next "Open Images" starts there.
+  QString ImageFolder;
   // The receiver of every widget signal, and the first member to go: the widgets outlive
   // this object (their parent deletes them later) and must not call into it meanwhile.
   std::unique_ptr<QObject> Context = std::make_unique<QObject>();
@@ -531,7 +533,10 @@ void TInputArea::OpenImages() {
   TChooserRequest request;
   request.Title = Q(lang::LanguageText("TextOpenImagesTitle", impl_->Language));
   request.Filters = ImageOpenFilters(impl_->Language);
-  AddFiles(Choosers.OpenFiles(impl_->Parent(), request));
+  request.Start = impl_->ImageFolder;
+  const std::vector<std::string> chosen = Choosers.OpenFiles(impl_->Parent(), request);
+  if (!chosen.empty()) impl_->ImageFolder = QFileInfo(Q(chosen.front())).absolutePath();
+  AddFiles(chosen);
 }
 
 void TInputArea::OpenFolder() {

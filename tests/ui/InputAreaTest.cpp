@@ -469,9 +469,10 @@ TEST_F(InputAreaTest, OpenImagesAddsTheChosenFilesInTheirOrder) {
   EXPECT_TRUE(asked.Filters[1].endsWith("(*.bmp *.dib)")) << asked.Filters[1].toStdString();
   EXPECT_EQ(list_.Paths(), (TPaths{a, b}));
   EXPECT_EQ(messages_.Shown, (TPaths{"dateischoninliste: " + b}));  // in the chooser's order
-  // A double click on the list opens the same dialog.
+  // A double click on the list opens the same dialog, where the last files were.
   emit Tree().itemDoubleClicked(Tree().topLevelItem(0), 0);
   EXPECT_EQ(opened, 2);
+  EXPECT_EQ(asked.Start.toStdString(), folder_.Path().string());
 }
 
 TEST_F(InputAreaTest, FileListsGoOutAndComeBack) {
