@@ -101,7 +101,9 @@ TScanProgressTexts ScanProgressTexts(TScanPhase phase, size_t found, size_t anal
       std::string(lang::LanguageText(
           phase == TScanPhase::Searching ? "TextSearchingImages" : "TextAnalyzingImages",
           language)),
-      std::to_string(found) + std::string(lang::LanguageText("TextImagesFound", language)),
+      std::to_string(found) +
+          std::string(lang::LanguageText(
+              phase == TScanPhase::Adding ? "TextImagesAdded" : "TextImagesFound", language)),
       std::to_string(analyzed) + std::string(lang::LanguageText("TextImagesAnalyzed", language))};
 }
 

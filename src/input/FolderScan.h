@@ -35,16 +35,22 @@ class TScanFrontEnd {
   virtual ~TScanFrontEnd() = default;
   virtual void Searching() {}
   virtual void Analyzing(size_t /*found*/) {}
+  // A drop of `count` files and folders is being added (TScanPhase::Adding); its items
+  // then report as Analyzed. A front end that does not tell the two apart shows it as a
+  // scan's analysis.
+  virtual void Adding(size_t count) { Analyzing(count); }
   virtual void Analyzed(size_t /*analyzed*/, size_t /*found*/) {}
   virtual bool CancelRequested() { return false; }
   virtual void ClearCancelRequest() {}
   virtual void Finished() {}
 };
 
-enum class TScanPhase { Searching, Analyzing };
+// Adding: the files and folders of a drop, whose count shows as "12 Images added".
+enum class TScanPhase { Searching, Analyzing, Adding };
 
 // The texts of the progress window: title ("Searching for Images" / "Analyzing Images"),
-// found line ("12 Images found") and analyzed line ("3 Images analyzed").
+// found line ("12 Images found", while adding a drop "12 Images added") and analyzed line
+// ("3 Images analyzed").
 struct TScanProgressTexts {
   std::string Title;
   std::string FoundLine;

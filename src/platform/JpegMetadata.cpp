@@ -309,6 +309,32 @@ int TJpegMetadata::Orientation() const {
   return data_->Orientation;
 }
 
+std::vector<TJpegMetadata::TField> TJpegMetadata::MainFields() const {
+  static constexpr std::string_view kKeys[] = {
+      "Exif.Image.Make",         "Exif.Image.Model",   "Exif.Photo.DateTimeOriginal",
+      "Exif.Photo.ExposureTime", "Exif.Photo.FNumber", "Exif.Photo.ISOSpeedRatings",
+      "Exif.Photo.FocalLength",
+  };
+  std::vector<TField> fields;
+  const TExiv2Lock lock;
+  for (const std::string_view key : kKeys) {
+    const auto found = data_->Exif.findKey(Exiv2::ExifKey(std::string(key)));
+    if (found == data_->Exif.end() || found->count() == 0) continue;
+    std::string value;
+    try {
+      value = found->print(&data_->Exif);
+    } catch (const std::exception&) {
+      continue;  // a value the library cannot read out is not shown
+    }
+    // ASCII fields keep their padding of zeros and blanks.
+    while (!value.empty() && (value.back() == '\0' || value.back() == ' ')) value.pop_back();
+    if (value.empty()) continue;
+    if (value.size() > kMaxFieldLength) value.resize(kMaxFieldLength);
+    fields.push_back({std::string(key.substr(key.rfind('.') + 1)), std::move(value)});
+  }
+  return fields;
+}
+
 // ---- Reading ----------------------------------------------------------------------------
 
 std::optional<TJpegMetadata> ReadJpegMetadata(const std::string& path) {

@@ -76,6 +76,17 @@ class TJpegMetadata {
   // 2, 4, 5, 7 mirrored); 1 when the tag is missing or out of range.
   int Orientation() const;
 
+  // One EXIF field as a file information view shows it.
+  struct TField {
+    std::string Tag;    // the EXIF tag's name: "Make", "DateTimeOriginal", ...
+    std::string Value;  // as the metadata library reads it out: "1/60 s", "F2.8", "4.2 mm"
+  };
+  // Those of the fields that say how a photo was taken which the file has, in this order:
+  // Make, Model, DateTimeOriginal, ExposureTime, FNumber, ISOSpeedRatings, FocalLength.
+  // Values are cut to kMaxFieldLength bytes: they come from the file and are shown whole.
+  std::vector<TField> MainFields() const;
+  static constexpr size_t kMaxFieldLength = 200;
+
   struct TData;  // the library's objects; defined where they are used
 
  private:

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "config/SettingsStore.h"
 #include "core/ImageFiles.h"
@@ -222,6 +223,15 @@ TEST(ScanProgress, TextsInTheLanguage) {
   EXPECT_EQ(de.Title, "Bilder werden analysiert");
   EXPECT_EQ(de.FoundLine, "12 Bilder gefunden");
   EXPECT_EQ(de.AnalyzedLine, "3 Bilder analysiert");
+  // A drop: analysed, counted as added.
+  for (const auto& [language, title, found] :
+       {std::tuple{lang::TLanguage::En, "Analyzing Images", "4 Images added"},
+        std::tuple{lang::TLanguage::De, "Bilder werden analysiert",
+                   "4 Bilder werden hinzugefügt"}}) {
+    const TScanProgressTexts drop = ScanProgressTexts(TScanPhase::Adding, 4, 1, language);
+    EXPECT_EQ(drop.Title, title);
+    EXPECT_EQ(drop.FoundLine, found);
+  }
 }
 
 }  // namespace

@@ -627,6 +627,34 @@ INSTANTIATE_TEST_SUITE_P(Files, JpegMetadataReadTest, ::testing::ValuesIn(kReadC
                            return name;
                          });
 
+// The fields a file information view shows come in their fixed order, read out as the
+// library words them, whatever order the file keeps them in; absent ones are left out and
+// an overlong text is cut.
+TEST(JpegMetadataTest, MainFieldsAreReadOutInTheirOrder) {
+  const TTempFolder folder;
+  const fs::path photo = folder / "photo.jpg";
+  WriteFileBytes(photo, EngineJpeg(16, 16, 3));
+  Exiftool(folder,
+           "-overwrite_original -EXIF:FocalLength#=4.2 -EXIF:FNumber#=2.8 "
+           "-EXIF:ExposureTime=1/60 -EXIF:Model=" +
+               std::string(300, 'M') +
+               " -EXIF:Make=Acme '-EXIF:DateTimeOriginal=2024:05:06 07:08:09' " + Quote(photo));
+  const std::optional<TJpegMetadata> metadata = ReadJpegMetadata(photo.string());
+  ASSERT_TRUE(metadata);
+  std::vector<std::string> fields;
+  for (const TJpegMetadata::TField& field : metadata->MainFields())
+    fields.push_back(field.Tag + "=" + field.Value);
+  EXPECT_EQ(fields, (std::vector<std::string>{
+                        "Make=Acme", "Model=" + std::string(TJpegMetadata::kMaxFieldLength, 'M'),
+                        "DateTimeOriginal=2024:05:06 07:08:09", "ExposureTime=1/60 s",
+                        "FNumber=F2.8", "FocalLength=4.2 mm"}));
+
+  WriteFileBytes(photo, EngineJpeg(16, 16, 3));
+  const std::optional<TJpegMetadata> none = ReadJpegMetadata(photo.string());
+  ASSERT_TRUE(none);
+  EXPECT_TRUE(none->MainFields().empty());
+}
+
 // Bytes that are no JPEG, or a damaged one, are refused and left as they were.
 TEST(JpegMetadataTest, EmbeddingRefusesWhatIsNoJpeg) {
   const TBytes jpeg = EngineJpeg(16, 16, 3);
