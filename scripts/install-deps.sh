@@ -17,7 +17,7 @@ build_packages=(
 # Independent readers and writers used only by tests, the GUI smoke test and fuzzing.
 test_packages=(
   imagemagick netpbm libjpeg-turbo-progs libtiff-tools libopenjp2-tools pngcheck
-  libimage-exiftool-perl xvfb clang libclang-rt-14-dev
+  libimage-exiftool-perl xvfb xdotool clang libclang-rt-14-dev
   x11-common  # the X11 color database (rgb.txt) netpbm's XPM writer takes names from
   python3  # a second, independent reader of the icons we write
 )

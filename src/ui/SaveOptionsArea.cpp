@@ -78,6 +78,10 @@ TSaveOptionsArea::~TSaveOptionsArea() {
   store_.RemoveChangeListener(listener_);
 }
 
+void TSaveOptionsArea::LanguageChanged(lang::TLanguage) {
+  binding_->Refresh();
+}
+
 void TSaveOptionsArea::FollowStore(const config::TSettingEntry& entry) {
   if (entry.Window == "PB" && (entry.Name == "out_newimage" || entry.Name == "out_overwrite"))
     EnableNewFileControls();

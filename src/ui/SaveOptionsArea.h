@@ -4,10 +4,12 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "config/SettingsStore.h"
+#include "ui/StoreBinding.h"
 
 namespace pixolan::ui {
 
@@ -23,6 +25,8 @@ class TSaveOptionsArea : public QWidget {
 
   // outordnerbt: the chosen folder becomes the folder pattern; cancelled keeps it.
   void ChooseOutputFolder();
+  // The combo boxes show their items in the new language.
+  void LanguageChanged(lang::TLanguage language);
 
  private:
   void FollowStore(const config::TSettingEntry& entry);
@@ -30,6 +34,7 @@ class TSaveOptionsArea : public QWidget {
 
   config::SettingsStore& store_;
   config::SettingsStore::TListenerId listener_ = 0;
+  std::unique_ptr<TStoreBinding> binding_;
 };
 
 }  // namespace pixolan::ui

@@ -1,5 +1,5 @@
-// The one QApplication of a widget test program, on Qt's offscreen platform unless the
-// environment chooses another (the smoke test runs under a real X server).
+// The one QApplication of a widget test program. The program's main creates it (tests/ui/
+// UiTestMain.cpp) and ends it before the C++ runtime tears down Qt's own statics.
 #pragma once
 
 #include <QApplication>
@@ -7,12 +7,7 @@
 namespace pixolan::test {
 
 inline QApplication& Application() {
-  static int argc = 1;
-  static char name[] = "pixolan_ui_tests";
-  static char* argv[] = {name, nullptr};
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication application(argc, argv);
-  return application;
+  return *static_cast<QApplication*>(QCoreApplication::instance());
 }
 
 }  // namespace pixolan::test

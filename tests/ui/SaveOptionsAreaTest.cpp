@@ -18,7 +18,6 @@ class SaveOptionsAreaTest : public testing::Test {
   static void SetUpTestSuite() { test::Application(); }
   config::SettingsStore store_{lang::TLanguage::En};
   TSaveOptionsArea area_{store_};
-  TStoreBinding binding_{store_, area_, "PB"};
 };
 
 TEST_F(SaveOptionsAreaTest, NewFileControlsAreEnabledOnlyForANewFile) {
