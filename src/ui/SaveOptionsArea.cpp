@@ -69,6 +69,7 @@ TSaveOptionsArea::TSaveOptionsArea(config::SettingsStore& store, QWidget* parent
                    [this](bool checked) {
                      if (checked && ShowMessage) ShowMessage("originalweg");
                    });
+  binding_ = std::make_unique<TStoreBinding>(store_, *this, "PB");
   listener_ =
       store_.AddChangeListener([this](const config::TSettingEntry& entry) { FollowStore(entry); });
   EnableNewFileControls();
