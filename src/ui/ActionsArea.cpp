@@ -436,12 +436,17 @@ void TActionsArea::SetScreenReader(TScreenReader reader) {
 bool TActionsArea::eventFilter(QObject* object, QEvent* event) {
   if (object == viewport() && event->type() == QEvent::Resize) {
     if (impl_->content && impl_->content->width() != viewport()->width()) PanelsAnordnen();
-  } else if (object->objectName() == QLatin1String("Label61") &&
-             event->type() == QEvent::MouseButtonRelease) {
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() == Qt::LeftButton &&
-        static_cast<QWidget*>(object)->rect().contains(mouse->position().toPoint()))
-      impl_->ToggleFromHeader(impl_->MainIndex("apanelweitere1"));
+  } else if (object->objectName() == QLatin1String("Label61")) {
+    // A click on the caption works as the button beside it. The press is taken, so the
+    // release comes back to the label.
+    if (event->type() == QEvent::MouseButtonPress) return true;
+    if (event->type() == QEvent::MouseButtonRelease) {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::LeftButton &&
+          static_cast<QWidget*>(object)->rect().contains(mouse->position().toPoint()))
+        impl_->ToggleFromHeader(impl_->MainIndex("apanelweitere1"));
+      return true;
+    }
   }
   return QScrollArea::eventFilter(object, event);
 }

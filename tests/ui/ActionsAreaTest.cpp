@@ -389,6 +389,16 @@ TEST_F(ActionsAreaTest, PickingShowsThePixelUnderThePointerAndAppliesItOnRelease
   EXPECT_EQ(Text("act_text_fontcolor"), "#FFFF00");
   EXPECT_EQ(Find<QPlainTextEdit>("act_text_quelle").palette().color(QPalette::Text),
             QColor(255, 255, 0));
+
+  // Escape gives up: the field shows the stored color again.
+  send(QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+  send(QEvent::MouseMove, {1500, 10}, Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(field.palette().color(QPalette::Base), QColor(255, 0, 0));
+  QTest::keyClick(&pick, Qt::Key_Escape);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(field.palette().color(QPalette::Base), QColor(255, 255, 0));
+  send(QEvent::MouseButtonRelease, {1500, 10}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(Text("act_text_fontcolor"), "#FFFF00");
 }
 
 TEST_F(ActionsAreaTest, MovingATiedScrollBarWritesItsComboBox) {
