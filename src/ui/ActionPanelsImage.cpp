@@ -40,7 +40,6 @@ QComboBox* NumberBox(QWidget& parent, std::string_view name, int characters) {
   auto* box = Make<QComboBox>(parent, name);
   box->setEditable(true);
   box->setCompleter(nullptr);
-  box->setInsertPolicy(QComboBox::NoInsert);
   box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   box->setMinimumContentsLength(characters);
   box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
