@@ -1,8 +1,6 @@
 #include "ui/ActionsArea.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -13,10 +11,8 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
-#include <array>
 #include <string_view>
 #include <vector>
 
