@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QBoxLayout>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -51,9 +52,11 @@ W* Make(QWidget& parent, std::string_view name) {
 
 // A label; formText is the text of labels no table holds (units, "x"). Long labels wrap.
 QLabel* Label(QWidget& parent, std::string_view name, const char* formText = nullptr);
+// A check box whose caption wraps when the row is narrow.
+QCheckBox* Check(QWidget& parent, std::string_view name);
 // A combo box the user types numbers into: editable, narrow and without completion, so
 // that "12" stays 12 and does not become "1280".
-QComboBox* NumberBox(QWidget& parent, std::string_view name);
+QComboBox* NumberBox(QWidget& parent, std::string_view name, int characters = 5);
 // A fixed list.
 QComboBox* ListBox(QWidget& parent, std::string_view name);
 // A scroll bar tied to a number box; it moves by 2 per arrow click.

@@ -27,7 +27,7 @@ void BuildActionHeader(QWidget& panel, const char* checkBox, const char* button,
                        const char* heading) {
   QVBoxLayout* column = HeaderColumn(panel);
   if (heading) column->addWidget(Label(panel, heading));
-  HeaderRow(*column, *Make<QCheckBox>(panel, checkBox), *Button(panel, button));
+  HeaderRow(*column, *Check(panel, checkBox), *Button(panel, button));
 }
 
 void BuildOrderHeader(QWidget& panel) {

@@ -5,6 +5,7 @@
 #include <QRadioButton>
 
 #include "ui/ActionPanels.h"
+#include "ui/WrappingCheckBox.h"
 
 namespace pixolan::ui::actionpanels {
 
@@ -31,13 +32,16 @@ QLabel* Label(QWidget& parent, std::string_view name, const char* formText) {
   return label;
 }
 
-QComboBox* NumberBox(QWidget& parent, std::string_view name) {
+QCheckBox* Check(QWidget& parent, std::string_view name) {
+  return Make<TWrappingCheckBox>(parent, name);
+}
+
+QComboBox* NumberBox(QWidget& parent, std::string_view name, int characters) {
   auto* box = Make<QComboBox>(parent, name);
   box->setEditable(true);
   box->setCompleter(nullptr);
-  box->setInsertPolicy(QComboBox::NoInsert);
   box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  box->setMinimumContentsLength(6);
+  box->setMinimumContentsLength(characters);
   box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   return box;
 }
@@ -113,7 +117,7 @@ void BuildResize(QWidget& panel) {
   column->addWidget(Label(panel, "Label3"));
   for (const char* name :
        {"act_sizeprop", "act_sizehochquerformat", "act_sizebigger", "act_sizekleiner"})
-    Row(*column, {Make<QCheckBox>(panel, name)}, kIndent / 2);
+    Row(*column, {Check(panel, name)});
   column->addWidget(Label(panel, "Label4"));
   Row(*column, {ListBox(panel, "act_sizemethode")}, kIndent);
   column->addStretch(1);
@@ -121,9 +125,9 @@ void BuildResize(QWidget& panel) {
 
 void BuildRotate(QWidget& panel) {
   QVBoxLayout* column = Column(panel);
-  Row(*column, {Make<QCheckBox>(panel, "act_spiegelnvert")});
-  Row(*column, {Make<QCheckBox>(panel, "act_spiegelnhor")});
-  Row(*column, {Make<QCheckBox>(panel, "act_drehen"), ListBox(panel, "act_drehencb")});
+  Row(*column, {Check(panel, "act_spiegelnvert")});
+  Row(*column, {Check(panel, "act_spiegelnhor")});
+  Row(*column, {Check(panel, "act_drehen"), ListBox(panel, "act_drehencb")});
   column->addStretch(1);
 }
 
@@ -132,17 +136,24 @@ void BuildColor(QWidget& panel) {
   TiedRow(panel, *column, "Label26", "act_farbe_r", "ScrollBar5");
   TiedRow(panel, *column, "Label28", "act_farbe_g", "ScrollBar6");
   TiedRow(panel, *column, "Label29", "act_farbe_b", "ScrollBar7");
-  Row(*column, {Make<QCheckBox>(panel, "act_farbe_kolorieren")});
-  Row(*column, {Make<QCheckBox>(panel, "act_farbegamma")});
-  Row(*column,
-      {Label(panel, "Label21", ""), NumberBox(panel, "act_farberot"), Label(panel, "Label23", ""),
-       NumberBox(panel, "act_farbegruen"), Label(panel, "Label24", ""),
-       NumberBox(panel, "act_farbeblau")},
-      kIndent);
+  Row(*column, {Check(panel, "act_farbe_kolorieren")});
+  Row(*column, {Check(panel, "act_farbegamma")});
+  // Each gamma box under its channel's name: three boxes side by side fit the column.
+  auto* gamma = new QGridLayout;
+  gamma->setContentsMargins(kIndent, 0, 0, 0);
+  gamma->setVerticalSpacing(0);
+  const char* const gammaParts[][2] = {
+      {"Label21", "act_farberot"}, {"Label23", "act_farbegruen"}, {"Label24", "act_farbeblau"}};
+  for (int i = 0; i < 3; ++i) {
+    gamma->addWidget(Label(panel, gammaParts[i][0], ""), 0, i);
+    gamma->addWidget(NumberBox(panel, gammaParts[i][1]), 1, i);
+  }
+  gamma->setColumnStretch(3, 1);
+  column->addLayout(gamma);
   column->addWidget(Label(panel, "Label20"));
-  Row(*column, {Make<QCheckBox>(panel, "act_farbenegativ")});
-  Row(*column, {Make<QCheckBox>(panel, "act_farbereduzieren"), NumberBox(panel, "act_farberedcb")});
-  Row(*column, {Make<QCheckBox>(panel, "act_farbevertauschen")});
+  Row(*column, {Check(panel, "act_farbenegativ")});
+  Row(*column, {Check(panel, "act_farbereduzieren"), NumberBox(panel, "act_farberedcb")});
+  Row(*column, {Check(panel, "act_farbevertauschen")});
   Row(*column,
       {ListBox(panel, "act_farbevert1"), Label(panel, "Label27", ""),
        ListBox(panel, "act_farbevert2")},
@@ -166,14 +177,14 @@ void BuildBlur(QWidget& panel) {
        Label(panel, "la_weich_v", "V:"), NumberBox(panel, "act_weich_gr_v")},
       kIndent);
   column->addWidget(Label(panel, kBlurHint));
-  Row(*column, {Make<QCheckBox>(panel, "act_weich_gauss")});
+  Row(*column, {Check(panel, "act_weich_gauss")});
   column->addStretch(1);
 }
 
 void BuildSharpen(QWidget& panel) {
   QVBoxLayout* column = Column(panel);
   column->addWidget(Label(panel, "Label69"));
-  Fill(*Row(*column, {NumberBox(panel, "act_hart_st")}, kIndent), TieBar(panel, "ScrollBar11"));
+  Fill(*Row(*column, {NumberBox(panel, "act_hart_st", 6)}, kIndent), TieBar(panel, "ScrollBar11"));
   column->addWidget(Label(panel, "Label70"));
   Fill(*Row(*column, {NumberBox(panel, "act_hart_gr")}, kIndent), Label(panel, kSharpenHint, ""));
   column->addStretch(1);

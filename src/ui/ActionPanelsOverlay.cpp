@@ -40,12 +40,12 @@ void BuildPosition(QWidget& owner, QVBoxLayout& column, const char* panelName, c
       {NumberBox(*panel, name("_p_benutzer_pixelou")), Label(*panel, fromLabel1, ""),
        Make<QCheckBox>(*panel, name("_p_benutzer_oben")),
        Make<QCheckBox>(*panel, name("_p_benutzer_unten"))},
-      2 * kIndent);
+      kIndent);
   Row(*inner,
       {NumberBox(*panel, name("_p_benutzer_pixellr")), Label(*panel, fromLabel2, ""),
        Make<QCheckBox>(*panel, name("_p_benutzer_links")),
        Make<QCheckBox>(*panel, name("_p_benutzer_rechts"))},
-      2 * kIndent);
+      kIndent);
   column.addWidget(panel);
 }
 
@@ -72,7 +72,7 @@ void BuildFrame(QWidget& panel) {
       {ColorField(panel, "act_randfarbe"), Button(panel, "BitBtn6"),
        Button(panel, "BitBtn12", "Pipette..")},
       kIndent);
-  Row(*column, {Make<QCheckBox>(panel, "act_randhinzu")});
+  Row(*column, {Check(panel, "act_randhinzu")});
   // The frame's transparency is stored but not offered in the window.
   QLabel* transparency = Label(panel, "la_randtransp", "Transparenz (0 bis 100%):");
   QComboBox* transparencyBox = NumberBox(panel, "act_randtransp");
@@ -116,7 +116,7 @@ void BuildWatermark(QWidget& panel) {
             {NumberBox(panel, "act_wz_transpwert"), Label(panel, "la_wz_transpwert_prozent", "%")},
             kIndent),
        TieBar(panel, "ScrollBar8"));
-  Row(*column, {Make<QCheckBox>(panel, "act_wz_transpfarbeaktiv")});
+  Row(*column, {Check(panel, "act_wz_transpfarbeaktiv")});
   Row(*column,
       {ColorField(panel, "act_wz_transpfarbe"), Button(panel, "BitBtn5"),
        Button(panel, "BitBtn8", "Pipette..")},
@@ -143,7 +143,7 @@ void BuildText(QWidget& panel) {
                 Button(panel, "BitBtn14"), Button(panel, "BitBtn13", "Pipette")});
   Row(*column, {Label(panel, "Label66", ""), ColorField(panel, "act_text_hintergrund"),
                 Button(panel, "BitBtn15"), Button(panel, "BitBtn16", "Pipette")});
-  Row(*column, {Make<QCheckBox>(panel, "act_text_hgtransparent")});
+  Row(*column, {Check(panel, "act_text_hgtransparent")});
   column->addWidget(Label(panel, "Label49"));
   Fill(*Row(*column,
             {NumberBox(panel, "act_text_transpwert"),

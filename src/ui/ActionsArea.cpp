@@ -1,8 +1,6 @@
 #include "ui/ActionsArea.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -13,10 +11,8 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
-#include <array>
 #include <string_view>
 #include <vector>
 
@@ -35,64 +31,37 @@ namespace {
 
 namespace panels = actionpanels;
 
-// The thirteen pairs in stacking order with their designed heights.
+// The thirteen pairs in stacking order with their designed heights. The eleven actions'
+// headers hold the action's check box and options button; the last two build their own.
 struct TPairDefinition {
   const char* Header;
   int HeaderHeight;
   const char* Options;
   int OptionsHeight;
-  void (*BuildHeader)(QWidget&);
   void (*BuildOptions)(QWidget&);
+  const char* CheckBox = nullptr;
+  const char* Button = nullptr;
+  void (*BuildHeader)(QWidget&) = nullptr;
 };
-
-template <const char* CheckBox, const char* Button>
-void ActionHeader(QWidget& panel) {
-  panels::BuildActionHeader(panel, CheckBox, Button);
-}
-void ResizeHeader(QWidget& panel) {
-  panels::BuildActionHeader(panel, "act_size", "act_size_bb", "Label6");
-}
-
-constexpr char kRotate[] = "act_drehenspiegeln", kRotateButton[] = "act_drehenspiegeln_bb";
-constexpr char kColor[] = "act_farbe", kColorButton[] = "act_farbe_bb";
-constexpr char kContrast[] = "act_khs", kContrastButton[] = "act_khs_bb";
-constexpr char kBlur[] = "act_weich", kBlurButton[] = "act_weich_bb";
-constexpr char kSharpen[] = "act_hart", kSharpenButton[] = "act_hart_bb";
-constexpr char kCrop[] = "act_zuschneiden", kCropButton[] = "act_zuschneiden_bb";
-constexpr char kFrame[] = "act_rand", kFrameButton[] = "act_rand_bb";
-constexpr char kChannels[] = "act_channels", kChannelsButton[] = "act_channels_bb";
-constexpr char kWatermark[] = "act_wasserzeichen", kWatermarkButton[] = "act_wasserzeichen_bb";
-constexpr char kText[] = "act_text", kTextButton[] = "act_text_bb";
 
 constexpr TPairDefinition kPairs[] = {
-    {"apanel10", 46, "apanel11", 258, ResizeHeader, panels::BuildResize},
-    {"apanel20", 21, "apanel21", 59, ActionHeader<kRotate, kRotateButton>, panels::BuildRotate},
-    {"apanel30", 21, "apanel31", 305, ActionHeader<kColor, kColorButton>, panels::BuildColor},
-    {"apanel40", 21, "apanel41", 148, ActionHeader<kContrast, kContrastButton>,
-     panels::BuildContrast},
-    {"apanel40a", 21, "apanel41a", 95, ActionHeader<kBlur, kBlurButton>, panels::BuildBlur},
-    {"apanel40b", 21, "apanel41b", 101, ActionHeader<kSharpen, kSharpenButton>,
-     panels::BuildSharpen},
-    {"apanel50", 21, "apanel51", 106, ActionHeader<kCrop, kCropButton>, panels::BuildCrop},
-    {"apanel70", 21, "apanel71", 126, ActionHeader<kFrame, kFrameButton>, panels::BuildFrame},
-    {"apanel80", 21, "apanel81", 141, ActionHeader<kChannels, kChannelsButton>,
-     panels::BuildChannels},
-    {"apanel60", 21, "apanel61", 338, ActionHeader<kWatermark, kWatermarkButton>,
-     panels::BuildWatermark},
-    {"apanel90", 21, "apanel91", 526, ActionHeader<kText, kTextButton>, panels::BuildText},
-    {"apanel100", 55, "apanel101", 169, panels::BuildOrderHeader, panels::BuildOrder},
-    {"apanelweitere0", 21, "apanelweitere1", 79, panels::BuildMoreHeader,
-     panels::BuildMoreFunctions},
-};
-
-// The options buttons of the eleven actions and the panel each toggles.
-constexpr std::pair<const char*, const char*> kOptionsButtons[] = {
-    {"act_size_bb", "apanel11"},        {"act_drehenspiegeln_bb", "apanel21"},
-    {"act_farbe_bb", "apanel31"},       {"act_khs_bb", "apanel41"},
-    {"act_weich_bb", "apanel41a"},      {"act_hart_bb", "apanel41b"},
-    {"act_zuschneiden_bb", "apanel51"}, {"act_rand_bb", "apanel71"},
-    {"act_channels_bb", "apanel81"},    {"act_wasserzeichen_bb", "apanel61"},
-    {"act_text_bb", "apanel91"},
+    {"apanel10", 46, "apanel11", 258, panels::BuildResize, "act_size", "act_size_bb"},
+    {"apanel20", 21, "apanel21", 59, panels::BuildRotate, "act_drehenspiegeln",
+     "act_drehenspiegeln_bb"},
+    {"apanel30", 21, "apanel31", 305, panels::BuildColor, "act_farbe", "act_farbe_bb"},
+    {"apanel40", 21, "apanel41", 148, panels::BuildContrast, "act_khs", "act_khs_bb"},
+    {"apanel40a", 21, "apanel41a", 95, panels::BuildBlur, "act_weich", "act_weich_bb"},
+    {"apanel40b", 21, "apanel41b", 101, panels::BuildSharpen, "act_hart", "act_hart_bb"},
+    {"apanel50", 21, "apanel51", 106, panels::BuildCrop, "act_zuschneiden", "act_zuschneiden_bb"},
+    {"apanel70", 21, "apanel71", 126, panels::BuildFrame, "act_rand", "act_rand_bb"},
+    {"apanel80", 21, "apanel81", 141, panels::BuildChannels, "act_channels", "act_channels_bb"},
+    {"apanel60", 21, "apanel61", 338, panels::BuildWatermark, "act_wasserzeichen",
+     "act_wasserzeichen_bb"},
+    {"apanel90", 21, "apanel91", 526, panels::BuildText, "act_text", "act_text_bb"},
+    {"apanel100", 55, "apanel101", 169, panels::BuildOrder, nullptr, nullptr,
+     panels::BuildOrderHeader},
+    {"apanelweitere0", 21, "apanelweitere1", 79, panels::BuildMoreFunctions, nullptr, nullptr,
+     panels::BuildMoreHeader},
 };
 
 // A check box or radio button that switches a sub-option, and the controls it enables.
@@ -130,11 +99,12 @@ QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// The panel's background: the button face darker by `amount` in each channel, with the
-// byte arithmetic of the design (it wraps below 0).
+// The options panels' background: the button face darker by `amount` in each channel.
+// Clamped at black: wrapping around, as byte arithmetic would, turns the panels of a
+// near-black theme white under light text.
 QColor Darker(const QColor& face, int amount) {
-  return QColor((face.red() - amount) & 0xFF, (face.green() - amount) & 0xFF,
-                (face.blue() - amount) & 0xFF);
+  return QColor(std::max(0, face.red() - amount), std::max(0, face.green() - amount),
+                std::max(0, face.blue() - amount));
 }
 
 // The height a panel needs at a width: its designed height, or more when its content
@@ -208,7 +178,13 @@ void TActionsArea::TImpl::Build() {
   const QColor face = area.palette().color(QPalette::Button);
   for (const TPairDefinition& pair : kPairs) {
     auto* header = panels::Make<QWidget>(*content, pair.Header);
-    pair.BuildHeader(*header);
+    if (pair.BuildHeader) {
+      pair.BuildHeader(*header);
+    } else {
+      // The first header also carries the area's question.
+      const char* heading = &pair == &kPairs[0] ? "Label6" : nullptr;
+      panels::BuildActionHeader(*header, pair.CheckBox, pair.Button, heading);
+    }
     auto* options = panels::Make<QFrame>(*content, pair.Options);
     options->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     options->setAutoFillBackground(true);
@@ -237,9 +213,10 @@ void TActionsArea::TImpl::Build() {
 }
 
 void TActionsArea::TImpl::Connect() {
-  for (const auto& [button, panel] : kOptionsButtons) {
-    const size_t entry = MainIndex(panel);
-    QObject::connect(&Child<QAbstractButton>(button), &QAbstractButton::clicked, &area,
+  for (const TPairDefinition& pair : kPairs) {
+    if (!pair.Button) continue;
+    const size_t entry = MainIndex(pair.Options);
+    QObject::connect(&Child<QAbstractButton>(pair.Button), &QAbstractButton::clicked, &area,
                      [this, entry] {
                        // Never closes the others.
                        store.SetChecked(entry, store.Entry(entry).Number == 0);
@@ -455,12 +432,17 @@ void TActionsArea::SetScreenReader(TScreenReader reader) {
 bool TActionsArea::eventFilter(QObject* object, QEvent* event) {
   if (object == viewport() && event->type() == QEvent::Resize) {
     if (impl_->content && impl_->content->width() != viewport()->width()) PanelsAnordnen();
-  } else if (object->objectName() == QLatin1String("Label61") &&
-             event->type() == QEvent::MouseButtonRelease) {
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() == Qt::LeftButton &&
-        static_cast<QWidget*>(object)->rect().contains(mouse->position().toPoint()))
-      impl_->ToggleFromHeader(impl_->MainIndex("apanelweitere1"));
+  } else if (object->objectName() == QLatin1String("Label61")) {
+    // A click on the caption works as the button beside it. The press is taken, so the
+    // release comes back to the label.
+    if (event->type() == QEvent::MouseButtonPress) return true;
+    if (event->type() == QEvent::MouseButtonRelease) {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::LeftButton &&
+          static_cast<QWidget*>(object)->rect().contains(mouse->position().toPoint()))
+        impl_->ToggleFromHeader(impl_->MainIndex("apanelweitere1"));
+      return true;
+    }
   }
   return QScrollArea::eventFilter(object, event);
 }

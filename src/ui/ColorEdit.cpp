@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -68,6 +69,7 @@ bool TColorEdit::eventFilter(QObject* object, QEvent* event) {
       picked_ = FromWindows(store_.Entry(entry_).Color);
       QGuiApplication::setOverrideCursor(Qt::CrossCursor);
       pick_.grabMouse();
+      pick_.grabKeyboard();  // for Escape
       return true;
     }
     case QEvent::MouseMove: {
@@ -86,6 +88,12 @@ bool TColorEdit::eventFilter(QObject* object, QEvent* event) {
       Apply(picked_);
       return true;
     }
+    case QEvent::KeyPress:
+      // Escape gives up picking; the field shows its color again.
+      if (!picking_ || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape) return false;
+      StopPicking();
+      Show();
+      return true;
     default:
       return false;
   }
@@ -93,6 +101,7 @@ bool TColorEdit::eventFilter(QObject* object, QEvent* event) {
 
 void TColorEdit::StopPicking() {
   picking_ = false;
+  pick_.releaseKeyboard();
   pick_.releaseMouse();
   QGuiApplication::restoreOverrideCursor();
 }

@@ -23,7 +23,7 @@ namespace pixolan::ui {
 // chosen and picked colors into the store as "#RRGGBB", as if typed.
 // Picking: pressing the mouse on the pick button sets the cross-hair cursor and grabs the
 // mouse; every move shows the pixel under the pointer in the field; releasing applies the
-// last color read.
+// last color read; Escape gives up.
 class TColorEdit : public QObject {
  public:
   using TScreenReader = std::function<std::optional<QColor>(QPoint global)>;

@@ -133,6 +133,8 @@ TStoreBinding::TStoreBinding(config::SettingsStore& store, QWidget& root, std::s
                        });
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
       rules.Watch(*combo, index);
+      // The store owns the items: Enter must not add the typed text as one.
+      combo->setInsertPolicy(QComboBox::NoInsert);
       QObject::connect(combo, &QComboBox::currentTextChanged, context_.get(),
                        [this, index, combo, report](const QString& t) {
                          // "Custom.." never becomes the text: activated empties the box.

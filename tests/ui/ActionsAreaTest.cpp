@@ -42,7 +42,8 @@ class ActionsAreaTest : public testing::Test {
   void SetUp() override {
     area_ = std::make_unique<TActionsArea>(store_);
     binding_ = std::make_unique<TStoreBinding>(store_, *area_, "PB");
-    binding_->SetMessageShower([](QWidget&, const std::string&) {});
+    binding_->SetMessageShower(
+        [this](QWidget& widget, const std::string&) { messages_.push_back(&widget); });
     area_->resize(316, 500);
     area_->show();
     area_->activateWindow();
@@ -75,6 +76,7 @@ class ActionsAreaTest : public testing::Test {
   config::SettingsStore store_{config::TLanguage::En};
   std::unique_ptr<TActionsArea> area_;
   std::unique_ptr<TStoreBinding> binding_;
+  std::vector<QWidget*> messages_;  // widgets the numbers-only message was shown for
 };
 
 TEST_F(ActionsAreaTest, EveryStoredControlOfTheAreaIsAWidgetOfItsKind) {
@@ -389,6 +391,16 @@ TEST_F(ActionsAreaTest, PickingShowsThePixelUnderThePointerAndAppliesItOnRelease
   EXPECT_EQ(Text("act_text_fontcolor"), "#FFFF00");
   EXPECT_EQ(Find<QPlainTextEdit>("act_text_quelle").palette().color(QPalette::Text),
             QColor(255, 255, 0));
+
+  // Escape gives up: the field shows the stored color again.
+  send(QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+  send(QEvent::MouseMove, {1500, 10}, Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(field.palette().color(QPalette::Base), QColor(255, 0, 0));
+  QTest::keyClick(&pick, Qt::Key_Escape);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(field.palette().color(QPalette::Base), QColor(255, 255, 0));
+  send(QEvent::MouseButtonRelease, {1500, 10}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(Text("act_text_fontcolor"), "#FFFF00");
 }
 
 TEST_F(ActionsAreaTest, MovingATiedScrollBarWritesItsComboBox) {
@@ -486,6 +498,25 @@ TEST_F(ActionsAreaTest, TheRadiusHintsFollowTheBoxesAndTheLanguage) {
   area_->LanguageChanged(config::TLanguage::De);
   EXPECT_EQ(blur.text(), "Dies entspricht einem Filter von 5 x 1 Pixeln.");
   EXPECT_EQ(sharpen.text(), "Pixel (entspricht 7x7 Pixel)");
+}
+
+TEST_F(ActionsAreaTest, TypingIntoANumberBoxFollowsItsRule) {
+  Click("act_weich_bb");
+  auto& radius = Find<QComboBox>("act_weich_gr_h");
+  radius.setFocus();
+  radius.lineEdit()->selectAll();
+  QTest::keyClicks(&radius, "25");  // no completion to "250"
+  EXPECT_EQ(Text("act_weich_gr_h"), "25");
+  EXPECT_EQ(Find<QLabel>("la_weich_filter").text(), "This equates to a Filter of 51 x 51 Pixels.");
+  QTest::keyClick(&radius, Qt::Key_X);
+  EXPECT_EQ(Text("act_weich_gr_h"), "25");
+  EXPECT_EQ(messages_, std::vector<QWidget*>{&radius});
+  // Emptied and left, the box gets its second entry back.
+  radius.lineEdit()->selectAll();
+  QTest::keyClick(&radius, Qt::Key_Backspace);
+  EXPECT_EQ(Find<QLabel>("la_weich_filter").text(), "Please correct your Values.");
+  Find("act_weich_gr_v").setFocus();
+  EXPECT_EQ(Text("act_weich_gr_h"), "1");
 }
 
 TEST_F(ActionsAreaTest, OpenImageWritesTheChosenFileIntoTheWatermarkSource) {

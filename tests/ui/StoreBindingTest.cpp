@@ -180,6 +180,11 @@ TEST_F(StoreBindingRulesTest, TypedKeysFollowTheBoxsRule) {
   EXPECT_EQ(messages_[0].second, config::NumbersOnlyMessage(config::TLanguage::En));
   QTest::keyClick(width_, Qt::Key_Backspace);
   EXPECT_EQ(Entry("act_sizebenutzer_x").Text, "1");
+  // Enter keeps the text and adds no item.
+  const int items = width_->count();
+  QTest::keyClick(width_, Qt::Key_Return);
+  EXPECT_EQ(width_->count(), items);
+  EXPECT_EQ(Entry("act_sizebenutzer_x").Text, "1");
   // Shortcuts are no typing.
   QTest::keyClick(width_, Qt::Key_A, Qt::ControlModifier);
   EXPECT_EQ(messages_.size(), 1u);
