@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QInputDevice>
+#include <QList>
 
 namespace pixolan::test {
 
@@ -11,6 +13,10 @@ inline QApplication& Application() {
   static char name[] = "pixolan_ui_tests";
   static char* argv[] = {name, nullptr};
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt makes its list of input devices on first use. Made before the application, it goes
+  // after it at exit, so the devices the application owns (made when a widget is shown or a
+  // key event is sent) can still leave the list instead of crashing the test program.
+  static const QList<const QInputDevice*> devices = QInputDevice::devices();
   static QApplication application(argc, argv);
   return application;
 }
