@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <optional>
 #include <string>
 #include <vector>
@@ -222,6 +223,25 @@ TEST_F(PreviewAreaTest, TheFrameWidensThePictureOnEverySide) {
   EXPECT_EQ(QColor(drawn.pixel(2, 2)), QColor(255, 0, 0));
   EXPECT_EQ(QColor(drawn.pixel(150, 125)), QColor(0x33, 0x66, 0x99));
   EXPECT_EQ(Shown(), (TPreviewSize{200, 150}));
+}
+
+TEST_F(PreviewAreaTest, APictureLargerThanTheBoxScrolls) {
+  area_->resize(300, 250);
+  Set("vor_resize", "<Original Size>");
+  Select(photo_);
+  auto* box = area_->findChild<QScrollArea*>("vor_box");
+  EXPECT_EQ(Picture()->geometry(), QRect(2, 2, 402, 302));
+  EXPECT_EQ(box->widget()->size(), QSize(406, 306));
+  EXPECT_GT(box->horizontalScrollBar()->maximum(), 0);
+  EXPECT_GT(box->verticalScrollBar()->maximum(), 0);
+
+  // Back in a box it fits: centred, nothing to scroll.
+  Set("vor_resize", "25%");
+  area_->WaitUntilIdle();
+  const TPreviewSize b = Box();
+  EXPECT_EQ(Picture()->geometry(), QRect((b.Width - 102) / 2, (b.Height - 77) / 2, 102, 77));
+  EXPECT_EQ(box->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(box->verticalScrollBar()->maximum(), 0);
 }
 
 TEST_F(PreviewAreaTest, ABurstOfChangesIsComputedOnceAndShowsTheLastState) {
