@@ -68,12 +68,14 @@ TPreviewOutcome TPreviewRenderer::Render(const TPreviewRequest& request) {
   TPreviewOutcome outcome;
   outcome.Generation = request.Generation;
   const bool followsBox = ZoomFollowsBox(request.Zoom);
+  const platform::TFileStamp stamp = platform::FileStampOf(request.Path);
   const bool cached = cache_.Valid && cache_.Path == request.Path && cache_.Zoom == request.Zoom &&
-                      cache_.Epoch == request.CacheEpoch &&
+                      cache_.Epoch == request.CacheEpoch && cache_.Stamp == stamp &&
                       (!followsBox || cache_.Box == request.Box);
   try {
     if (!cached) {
       cache_.Valid = false;
+      ++loads_;
       if (!LoadPreviewSource(request.Path, request.Zoom, request.Box, cache_.Source)) {
         outcome.Error = "No image format recognises the file.";
         return outcome;
@@ -82,6 +84,7 @@ TPreviewOutcome TPreviewRenderer::Render(const TPreviewRequest& request) {
       cache_.Zoom = request.Zoom;
       cache_.Box = request.Box;
       cache_.Epoch = request.CacheEpoch;
+      cache_.Stamp = stamp;
       cache_.Valid = true;
     }
     TCollectedMessages messages(outcome.Messages);

@@ -15,6 +15,7 @@
 
 #include "core/ConversionSettings.h"
 #include "core/Preview.h"
+#include "platform/FileStamp.h"
 
 namespace pixolan::core {
 
@@ -24,7 +25,8 @@ struct TPreviewRequest {
   std::string Zoom;
   TPreviewSize Box;
   // The cache holds the source reduced for one path, zoom and box (the box only for zooms
-  // that follow it) of one epoch: a new epoch loads the file again.
+  // that follow it) of one epoch: a new epoch loads the file again, and so does a file
+  // that changed on the disk (a run that overwrote its source).
   uint64_t CacheEpoch = 0;
   // The actions to apply; none when empty.
   std::optional<ConversionSettings> Settings;
@@ -53,8 +55,9 @@ class TPreviewRenderer {
 
   // Replaces the request that waits, if any: of a burst only the last is computed.
   void Request(TPreviewRequest request);
-  // How many requests were computed so far.
+  // How many requests were computed so far, and how many of them loaded the source.
   size_t Renders() const { return renders_.load(); }
+  size_t Loads() const { return loads_.load(); }
 
  private:
   struct TCache {
@@ -62,6 +65,7 @@ class TPreviewRenderer {
     std::string Path, Zoom;
     TPreviewSize Box;
     uint64_t Epoch = 0;
+    platform::TFileStamp Stamp;
     TPreviewSource Source;
   };
   void Run();
@@ -73,6 +77,7 @@ class TPreviewRenderer {
   std::optional<TPreviewRequest> waiting_;
   bool stopping_ = false;
   std::atomic<size_t> renders_{0};
+  std::atomic<size_t> loads_{0};
   TCache cache_;  // only the renderer's thread touches it
   std::thread thread_;
 };

@@ -258,8 +258,11 @@ void TPreviewArea::TImpl::Submit() {
 }
 
 void TPreviewArea::TImpl::Show(core::TPreviewOutcome outcome) {
-  if (outcome.Generation != Requested) return;  // a later request is on its way
+  // While changes keep coming (a dragged scroll bar), each outcome newer than the picture
+  // shows, so the picture follows; the last request's outcome always comes.
+  if (outcome.Generation <= Shown) return;
   Shown = outcome.Generation;
+  const bool latest = outcome.Generation == Requested;
   if (outcome.Loaded) {
     Image = WrapImage(std::move(outcome.Result.Image));
     Estimated = outcome.Result.Estimated;
@@ -269,7 +272,8 @@ void TPreviewArea::TImpl::Show(core::TPreviewOutcome outcome) {
   }
   Picture->SetImage(Image);
   Place();
-  if (Messages)
+  // Messages only of the state the user ended in, not once for every step on the way.
+  if (Messages && latest)
     for (const auto& [key, argument] : outcome.Messages) Messages(key, argument);
   Area.VorschauPfad();
 }

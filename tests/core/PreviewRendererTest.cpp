@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <vector>
@@ -67,34 +68,72 @@ class PreviewRendererTest : public testing::Test {
   std::string path_ = folder_.File("source.bmp");
 };
 
-TEST_F(PreviewRendererTest, TheCacheServesUntilANewEpoch) {
+TEST_F(PreviewRendererTest, TheCacheServesUntilSomethingItWasReducedForChanges) {
   TOutcomes outcomes;
   TPreviewRenderer renderer(outcomes.Deliver());
-  renderer.Request(Request(1));
-  const TPreviewOutcome first = outcomes.WaitFor(1);
+  uint64_t generation = 0;
+  const auto render = [&](TPreviewRequest request) {
+    request.Generation = ++generation;
+    renderer.Request(std::move(request));
+    return outcomes.WaitFor(generation);
+  };
+  const TPreviewOutcome first = render(Request(0));
   ASSERT_TRUE(first.Loaded);
   EXPECT_EQ(first.Result.Image.Width, 100);
   EXPECT_EQ(first.Result.Estimated, (TPreviewSize{200, 100}));
 
-  // Gone from the disk, the source still renders from the cache, now with an action.
-  std::filesystem::remove(path_);
-  TPreviewRequest withActions = Request(2);
-  withActions.Settings.emplace();
-  withActions.Settings->Enabled[int(ActionId::RotateMirror)] = true;
-  withActions.Settings->Rotate = true;
-  renderer.Request(withActions);
-  const TPreviewOutcome second = outcomes.WaitFor(2);
+  // Other actions run on the cached source.
+  TPreviewRequest rotated = Request(0);
+  rotated.Settings.emplace();
+  rotated.Settings->Enabled[int(ActionId::RotateMirror)] = true;
+  rotated.Settings->Rotate = true;
+  const TPreviewOutcome second = render(rotated);
   ASSERT_TRUE(second.Loaded);
   EXPECT_EQ(second.Result.Image.Width, 50);
   EXPECT_EQ(second.Result.Image.Height, 100);
   EXPECT_EQ(second.Result.Estimated, (TPreviewSize{100, 200}));
+  EXPECT_EQ(renderer.Loads(), 1u);
 
-  // A new epoch reads the file again, which has gone: nothing to show, and no exception.
-  renderer.Request(Request(3, 1));
-  const TPreviewOutcome third = outcomes.WaitFor(3);
-  EXPECT_FALSE(third.Loaded);
-  EXPECT_EQ(third.Result.Image.Width, 0);
-  EXPECT_EQ(renderer.Renders(), 3u);
+  struct TCase {
+    const char* Name;
+    std::function<void(TPreviewRequest&)> Change;
+    bool Loads;
+  };
+  const TCase cases[] = {
+      {"a box the zoom does not follow",
+       [](TPreviewRequest& r) {
+         r.Box = {90, 90};
+       },
+       false},
+      {"a new epoch", [](TPreviewRequest& r) { r.CacheEpoch = 1; }, true},
+      {"another zoom", [](TPreviewRequest& r) { r.Zoom = "<Adjust>"; }, true},
+      {"a box the zoom follows",
+       [](TPreviewRequest& r) {
+         r.Box = {80, 80};
+       },
+       true},
+      {"nothing", [](TPreviewRequest&) {}, false},
+      {"the file written again",
+       [this](TPreviewRequest&) {
+         ASSERT_TRUE(SaveResultImage(path_, test::Filled(20, 10, 0xFF000000)));
+       },
+       true},
+  };
+  TPreviewRequest request = Request(0);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const size_t loads = renderer.Loads();
+    c.Change(request);
+    EXPECT_TRUE(render(request).Loaded);
+    EXPECT_EQ(renderer.Loads() - loads, c.Loads ? 1u : 0u);
+  }
+  EXPECT_EQ(render(request).Result.Estimated, (TPreviewSize{20, 10}));
+
+  // Gone from the disk: nothing to show, and no exception.
+  std::filesystem::remove(path_);
+  const TPreviewOutcome gone = render(request);
+  EXPECT_FALSE(gone.Loaded);
+  EXPECT_EQ(gone.Result.Image.Width, 0);
 }
 
 TEST_F(PreviewRendererTest, OfTheRequestsThatWaitOnlyTheLastIsComputed) {

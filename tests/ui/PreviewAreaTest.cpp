@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "support/TempFolder.h"
 #include "support/TestImages.h"
 #include "ui/PreviewArea.h"
+#include "ui/StoreBinding.h"
 
 namespace pixolan::ui {
 namespace {
@@ -107,19 +110,47 @@ TEST_F(PreviewAreaTest, TheZoomBoxTakesDigitsAndPercentOnly) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
     QApplication::sendEvent(edit, &press);
   };
-  // The first key replaces "<Adjust>"; letters go nowhere.
-  type(Qt::Key_5, "5");
-  type(Qt::Key_A, "a");
-  type(Qt::Key_0, "0");
-  type(Qt::Key_Percent, "%");
-  EXPECT_EQ(store_.Text("PBCB", "vor_resize"), "50%");
+  // Alone, and bound a second time as the main window binds all its widgets.
+  for (const bool window : {false, true}) {
+    SCOPED_TRACE(window ? "with the window's binding" : "alone");
+    std::optional<TStoreBinding> binding;
+    if (window) binding.emplace(store_, *area_, "PB");
+    Set("vor_resize", "<Adjust>");
+    // The first key replaces "<Adjust>"; letters go nowhere.
+    type(Qt::Key_5, "5");
+    type(Qt::Key_A, "a");
+    type(Qt::Key_0, "0");
+    type(Qt::Key_Percent, "%");
+    EXPECT_EQ(store_.Text("PBCB", "vor_resize"), "50%");
+    area_->WaitUntilIdle();
+    EXPECT_EQ(Shown(), (TPreviewSize{200, 150}));
+    type(Qt::Key_Backspace, "\b");
+    type(Qt::Key_Backspace, "\b");
+    EXPECT_EQ(store_.Text("PBCB", "vor_resize"), "5");
+    area_->WaitUntilIdle();
+    EXPECT_EQ(Shown(), (TPreviewSize{20, 15}));
+  }
+}
+
+TEST_F(PreviewAreaTest, ALanguageSwitchKeepsThePreview) {
+  Set("vor_resize", "50%");
+  Select(photo_);
+  store_.SwitchLanguage(config::TLanguage::De);
+  area_->LanguageChanged(config::TLanguage::De);
   area_->WaitUntilIdle();
-  EXPECT_EQ(Shown(), (TPreviewSize{200, 150}));
-  type(Qt::Key_Backspace, "\b");
-  type(Qt::Key_Backspace, "\b");
-  EXPECT_EQ(store_.Text("PBCB", "vor_resize"), "5");
-  area_->WaitUntilIdle();
-  EXPECT_EQ(Shown(), (TPreviewSize{20, 15}));
+  // The zoom returns to its first entry, in German.
+  EXPECT_EQ(area_->findChild<QComboBox*>("vor_resize")->currentText().toStdString(), "<Anpassen>");
+  EXPECT_EQ(Shown(), core::PreviewReducedSize("<Anpassen>", kSource, Box()));
+  EXPECT_EQ(OutputHint(), folder_.File("photo-1.png"));
+}
+
+TEST_F(PreviewAreaTest, TheStripFollowsItsPanelEntry) {
+  QWidget* strip = area_->findChild<QWidget*>("pa_vorschau_unten");
+  EXPECT_TRUE(strip->isVisible());
+  Set("pa_vorschau_unten", "0");
+  EXPECT_FALSE(strip->isVisible());
+  Set("pa_vorschau_unten", "1");
+  EXPECT_TRUE(strip->isVisible());
 }
 
 TEST_F(PreviewAreaTest, ActionsApplyWhileThePreviewIsOnAndTheOutputLineFollows) {
@@ -194,6 +225,25 @@ TEST_F(PreviewAreaTest, TheFrameWidensThePictureOnEverySide) {
   EXPECT_EQ(Shown(), (TPreviewSize{200, 150}));
 }
 
+TEST_F(PreviewAreaTest, APictureLargerThanTheBoxScrolls) {
+  area_->resize(300, 250);
+  Set("vor_resize", "<Original Size>");
+  Select(photo_);
+  auto* box = area_->findChild<QScrollArea*>("vor_box");
+  EXPECT_EQ(Picture()->geometry(), QRect(2, 2, 402, 302));
+  EXPECT_EQ(box->widget()->size(), QSize(406, 306));
+  EXPECT_GT(box->horizontalScrollBar()->maximum(), 0);
+  EXPECT_GT(box->verticalScrollBar()->maximum(), 0);
+
+  // Back in a box it fits: centred, nothing to scroll.
+  Set("vor_resize", "25%");
+  area_->WaitUntilIdle();
+  const TPreviewSize b = Box();
+  EXPECT_EQ(Picture()->geometry(), QRect((b.Width - 102) / 2, (b.Height - 77) / 2, 102, 77));
+  EXPECT_EQ(box->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(box->verticalScrollBar()->maximum(), 0);
+}
+
 TEST_F(PreviewAreaTest, ABurstOfChangesIsComputedOnceAndShowsTheLastState) {
   Set("vor_resize", "<Original Size>");
   Select(photo_);
@@ -206,6 +256,37 @@ TEST_F(PreviewAreaTest, ABurstOfChangesIsComputedOnceAndShowsTheLastState) {
   area_->WaitUntilIdle();
   EXPECT_LE(area_->RenderCount() - before, 2u);
   EXPECT_EQ(Shown(), (TPreviewSize{300, 400}));
+}
+
+TEST_F(PreviewAreaTest, OnlyEntriesThatCanChangeThePictureComputeItAgain) {
+  struct TCase {
+    const char* Name;
+    const char* Value;
+    bool Computes;
+  };
+  const TCase cases[] = {
+      {"act_wz_p_benutzer_pixelou", "250", true},  // on a panel inside an options panel
+      {"ScrollBar5", "40", true},
+      {"rb_zuschn_beibehalten", "1", true},
+      {"act_text_quelle", "Hallo", true},
+      {"PBRF.r0", "02   Rotate Mirror", true},  // the order
+      {"FCE.FON", "DejaVu Sans", true},         // the text's font
+      {"inp_uv", "0", false},
+      {"apanel11", "1", false},
+      {"out_deleteoriginal", "1", false},
+      {"out_name", "%name%-2", false},
+      {"EACB.out_quality", "50", false},
+      {"PSCH.act_size", "1", false},  // the save-profile dialog's box of that name
+  };
+  Set("vor_resize", "10%");
+  Select(photo_);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const size_t before = area_->RenderCount();
+    Set(c.Name, c.Value);
+    area_->WaitUntilIdle();
+    EXPECT_EQ(area_->RenderCount() - before, c.Computes ? 1u : 0u);
+  }
 }
 
 TEST_F(PreviewAreaTest, ASourceThatCannotBeReadLeavesTheAreaEmpty) {
