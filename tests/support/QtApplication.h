@@ -11,8 +11,10 @@ inline QApplication& Application() {
   static char name[] = "pixolan_ui_tests";
   static char* argv[] = {name, nullptr};
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication application(argc, argv);
-  return application;
+  // Never destroyed: at exit it would outlive Qt's own statics (the list of input devices
+  // a key event registers), and its end would crash the test program after its tests.
+  static QApplication* application = new QApplication(argc, argv);
+  return *application;
 }
 
 }  // namespace pixolan::test
