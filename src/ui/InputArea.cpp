@@ -285,7 +285,7 @@ struct TInputArea::TImpl {
   // this object (their parent deletes them later) and must not call into it meanwhile.
   std::unique_ptr<QObject> Context = std::make_unique<QObject>();
 
-  QWidget* Parent() const { return DialogParent ? DialogParent : &Area; }
+  QWidget* Parent() const { return DialogParent ? DialogParent : Area.window(); }
 
   void Build();
   QTreeWidgetItem* MakeItem(const input::InputListEntry& entry);
