@@ -107,15 +107,15 @@ bool IsKeepToken(std::string_view text) {
   return text == "<keep>" || text == "<beibehalten>";
 }
 
-bool IsCustomItem(std::string_view item) {
-  return item == "Benutzer.." || item == "Custom.." || item == "Benutzerdefiniert..";
-}
-
 TKeyOutcome Refused() {
   return {.Accepted = false};
 }
 
 }  // namespace
+
+bool IsCustomItem(std::string_view item) {
+  return item == "Benutzer.." || item == "Custom.." || item == "Benutzerdefiniert..";
+}
 
 std::string_view NumbersOnlyMessage(TLanguage language) {
   return language == TLanguage::De ? "In diesem Feld sind nur Zahleneingaben erlaubt."

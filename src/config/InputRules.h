@@ -31,6 +31,10 @@ TKeyOutcome KeyPressed(const SettingsStore& store, size_t index, char32_t key);
 // are allowed."
 std::string_view NumbersOnlyMessage(TLanguage language);
 
+// "Benutzer..", "Custom.." and "Benutzerdefiniert..": the entries that clear a combo box
+// for typing instead of becoming its text.
+bool IsCustomItem(std::string_view item);
+
 // The user chose entry `item` (of the items in the store's language) of the combo box at
 // index. "Benutzer.." / "Custom.." / "Benutzerdefiniert.." clear the box for typing
 // and return true: the front end then deselects the entry and puts the focus into the

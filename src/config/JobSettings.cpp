@@ -236,6 +236,11 @@ void KonvertierWerteSetzen(SettingsStore& store, core::ConversionSettings& setti
   settings.TextFromRight = w.Checked("act_text_p_benutzer_unten");
   settings.TextFromBottom = w.Checked("act_text_p_benutzer_rechts");
 
+  TakeOutputSettings(store, settings);
+}
+
+void TakeOutputSettings(const SettingsStore& store, core::ConversionSettings& settings) {
+  const TMainWindow w(store);
   settings.OverwriteOriginal = w.Checked("out_overwrite");
   settings.FolderPattern = w.Text("out_ordner");
   settings.NamePattern = w.Text("out_name");

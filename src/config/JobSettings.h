@@ -40,6 +40,10 @@ TActionSteps ReihenFolgeFestlegen(SettingsStore& store);
 // leaves settings.ResizeFilter as it was.
 void KonvertierWerteSetzen(SettingsStore& store, core::ConversionSettings& settings);
 
+// Only the output group (overwrite, folder, name, format, delete original), which reads the
+// store and never changes it: what the output line under the preview needs.
+void TakeOutputSettings(const SettingsStore& store, core::ConversionSettings& settings);
+
 // The output settings window: the quality for JPEG, JNG and MNG, progressive coding for the
 // same three and PSD layers. A quality that is not a whole number raises
 // EOutputSettingsError, with a message in the store's language.

@@ -363,6 +363,16 @@ void SettingsStore::ApplyChecked(size_t index, bool checked, TChangeSource sourc
     if (index == family.Box)
       for (size_t member : family.Members)
         ApplyChecked(member, checked, TChangeSource::Program, changed);
+  // Choosing between all formats and the selected ones brings every format family's
+  // members back to their family box's state.
+  if (checked && entry.Kind == TControlKind::Radio && entry.Section == "PFRB") {
+    for (const TFamilyIndexes& family : families_) {
+      if (entries_[family.Box].Section != "PFCH") continue;
+      const bool boxChecked = entries_[family.Box].Number != 0;
+      for (size_t member : family.Members)
+        ApplyChecked(member, boxChecked, TChangeSource::Program, changed);
+    }
+  }
 }
 
 void SettingsStore::ApplyNumber(size_t index, int32_t number, TChangeSource /*source*/,

@@ -54,8 +54,9 @@ bool IsBooleanKind(TControlKind kind);
 // configuration, a tied control writing its partner) runs the handlers a program write
 // runs in a window: edit boxes, check boxes, radio buttons and scroll bars run theirs,
 // combo boxes do not. Opening an action's options panel, ticking the members of a
-// format family and ticking every box of the save-profile dialog with its "all" box
-// happen only for the user, so that a loaded configuration keeps the panel
+// format family (with its box, or when the user chooses between all and selected formats)
+// and ticking every box of the save-profile dialog with its "all" box happen only for
+// the user, so that a loaded configuration keeps the panel
 // and member states it stores.
 enum class TChangeSource { User, Program };
 

@@ -1,5 +1,7 @@
 #include "input/FormatFilter.h"
 
+#include "config/StoreDefinition.h"
+
 namespace pixolan::input {
 
 namespace {
@@ -24,6 +26,14 @@ std::span<const std::string_view> AllFormatExtensions() {
 
 std::span<const std::string_view> SelectableFormatBoxes() {
   return kSelectable;
+}
+
+bool FormatBoxEnabled(const config::SettingsStore& store, std::string_view box) {
+  if (!store.Checked("PFRB", "auswahl")) return false;
+  for (const config::definition::TFamily& family : config::definition::FormatFamilies())
+    for (const std::string_view member : family.Members)
+      if (member == box) return store.Checked("PFCH", family.Box);
+  return true;
 }
 
 TScanSettings ScanSettingsOf(const config::SettingsStore& store) {

@@ -27,6 +27,12 @@ struct TScanSettings {
   bool Recursive = true;
 };
 
+// Whether the format filter's check box `box` (a family box, a member or a single format)
+// can be used: only with "Only the following selected Formats", and a family's members
+// only while their family box is ticked. With "All supported Formats" every box is
+// disabled, members of a ticked family too, since the scan takes every format anyway.
+bool FormatBoxEnabled(const config::SettingsStore& store, std::string_view box);
+
 // The scan settings the store holds: every extension with "All supported Formats", else
 // those of the ticked format boxes; and inp_uv.
 TScanSettings ScanSettingsOf(const config::SettingsStore& store);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "config/SettingsStore.h"
 
 class QObject;
+class QString;
 class QWidget;
 
 namespace pixolan::ui {
@@ -29,6 +31,11 @@ namespace pixolan::ui {
 // every change of the store, from a configuration, the reset or a tie, shows in the
 // widget without being reported back. Widgets of other kinds, and entries of other kinds
 // (panels, the order list), are left to their windows.
+// The typing rules of config/InputRules apply to every bound edit and combo box: a typed
+// key goes through config::KeyPressed (a refused key is dropped, some show the
+// numbers-only message), choosing an entry of a combo box through config::ItemChosen
+// ("Custom.." empties the box and puts the focus into it) and leaving a box through
+// config::FocusLeft (an empty box gets its value back).
 class TStoreBinding {
  public:
   TStoreBinding(config::SettingsStore& store, QWidget& root, std::string window);
@@ -42,17 +49,27 @@ class TStoreBinding {
   // Shows every bound entry again, as after a language switch re-labels combo items.
   void Refresh();
 
+  // Shows the numbers-only message for a key typed into widget. By default an information
+  // box with an OK button over the widget's window; tests put their own in.
+  using TMessageShower = std::function<void(QWidget& widget, const std::string& text)>;
+  void SetMessageShower(TMessageShower shower);
+
  private:
+  class TRulesFilter;
   struct TBound {
     size_t Entry;
     QWidget* Widget;
   };
   void Show(const TBound& bound);
+  // The input rules; true when the event is used up.
+  bool KeyTyped(QWidget& widget, size_t entry, const QString& text, bool backspace);
+  void FocusLost(size_t entry);
 
   config::SettingsStore& store_;
   // The receiver of the widgets' signals: its end disconnects them, so a widget that
   // outlives the binding never calls into it.
   std::unique_ptr<QObject> context_;
+  TMessageShower showMessage_;
   std::vector<TBound> bound_;
   config::SettingsStore::TListenerId listener_ = 0;
   bool showing_ = false;  // the store is being shown: widget signals are not user changes

@@ -147,6 +147,27 @@ TEST(KonvertierWerteSetzen, TakesEveryGroup) {
   EXPECT_EQ(settings.FolderPattern, "<keep>");
 }
 
+TEST(TakeOutputSettings, TakesTheOutputGroupAlone) {
+  SettingsStore store;
+  Set(store, "act_size", "1");
+  Set(store, "act_sizebenutzer", "1");
+  Set(store, "act_sizebenutzer_x", "abc");  // would switch the resize action off
+  Set(store, "out_ordner", "/tmp/out");
+  Set(store, "out_name", "%num%");
+  Set(store, "out_format", "*.png - Portable Network Graphics");
+  Set(store, "out_deleteoriginal", "1");
+
+  core::ConversionSettings settings;
+  TakeOutputSettings(store, settings);
+  EXPECT_FALSE(settings.OverwriteOriginal);
+  EXPECT_EQ(settings.FolderPattern, "/tmp/out");
+  EXPECT_EQ(settings.NamePattern, "%num%");
+  EXPECT_EQ(settings.Format, "*.png - Portable Network Graphics");
+  EXPECT_TRUE(settings.DeleteOriginal);
+  EXPECT_FALSE(settings.IsEnabled(ActionId::Resize));
+  EXPECT_TRUE(store.Checked("PBCH", "act_size"));
+}
+
 // Order entries r0..r10 as given; a missing one keeps the default text.
 SettingsStore StoreWithOrder(std::initializer_list<std::string_view> entries) {
   SettingsStore store(TLanguage::De);

@@ -357,6 +357,24 @@ TEST(SettingsStore, FormatFamilyTicksItsMembersForTheUser) {
   EXPECT_FALSE(store.Checked("PFCH", "tif"));
 }
 
+TEST(SettingsStore, ChoosingAllOrSelectedFormatsBringsMembersToTheirFamilyBox) {
+  SettingsStore store;
+  store.SetChecked(store.IndexOf("PFRB", "auswahl"), true);
+  store.SetChecked(store.IndexOf("PFCH", "cb_jpg"), true);
+  store.SetChecked(store.IndexOf("PFCH", "jpeg"), false);
+  // A member ticked on its own while its family box is not, as a configuration may hold.
+  store.SetChecked(store.IndexOf("PFCH", "tif"), true, TChangeSource::Program);
+  store.SetChecked(store.IndexOf("PFCH", "png"), true);
+  store.SetChecked(store.IndexOf("PFRB", "alle"), true);
+  EXPECT_TRUE(store.Checked("PFCH", "jpeg"));
+  EXPECT_FALSE(store.Checked("PFCH", "tif"));
+  EXPECT_TRUE(store.Checked("PFCH", "png"));  // single formats keep their state
+  // Loading a configuration keeps the member states it stores.
+  store.SetChecked(store.IndexOf("PFCH", "jpe"), false, TChangeSource::Program);
+  store.SetChecked(store.IndexOf("PFRB", "auswahl"), true, TChangeSource::Program);
+  EXPECT_FALSE(store.Checked("PFCH", "jpe"));
+}
+
 TEST(SettingsStore, ListenersSeeEveryChangedEntryInOrder) {
   SettingsStore store;
   std::vector<std::string> seen;

@@ -121,6 +121,24 @@ TEST(FormatFilter, ExtensionsFollowTheFilterSettingsOfTheStore) {
   EXPECT_EQ(ScanSettingsOf(store).Extensions.size(), 31u);
 }
 
+TEST(FormatFilter, BoxesAreUsableOnlyForSelectedFormatsAndMembersOfTickedFamilies) {
+  config::SettingsStore store;
+  const auto usable = [&] {
+    std::string names;
+    for (const std::string_view box : {"cb_jpg", "jpg", "jpeg", "cb_tiff", "tif", "png"})
+      if (FormatBoxEnabled(store, box)) names += std::string(names.empty() ? "" : " ").append(box);
+    return names;
+  };
+  EXPECT_EQ(usable(), "");
+  store.SetChecked(store.IndexOf("PFRB", "auswahl"), true);
+  EXPECT_EQ(usable(), "cb_jpg cb_tiff png");
+  store.SetChecked(store.IndexOf("PFCH", "cb_jpg"), true);
+  EXPECT_EQ(usable(), "cb_jpg jpg jpeg cb_tiff png");
+  // With all formats a ticked family's members are of no use either.
+  store.SetChecked(store.IndexOf("PFRB", "alle"), true);
+  EXPECT_EQ(usable(), "");
+}
+
 // Counts what the scan shows and asks to stop after `cancelAt` analyzed files.
 class TScriptedScan : public TScanFrontEnd {
  public:

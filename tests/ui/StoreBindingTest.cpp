@@ -8,8 +8,10 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTest>
 #include <QWidget>
 
+#include "config/InputRules.h"
 #include "config/SettingsStore.h"
 #include "config/StoreLanguage.h"
 #include "support/QtApplication.h"
@@ -137,6 +139,101 @@ TEST_F(StoreBindingTest, AnEndedBindingNoLongerListens) {
   EXPECT_FALSE(size_->isChecked());
   size_->click();  // nothing reports it either
   EXPECT_EQ(Entry("act_size").Number, 1);
+}
+
+// The typing rules, driven by keys and focus changes as a user gives them.
+class StoreBindingRulesTest : public StoreBindingTest {
+ protected:
+  void SetUp() override {
+    StoreBindingTest::SetUp();
+    width_ = Add<QComboBox>(root_, "act_sizebenutzer_x");
+    width_->setEditable(true);
+    width_->setCompleter(nullptr);  // as number boxes are: "12" must not complete to "1280"
+    method_ = Add<QComboBox>(root_, "act_sizemethode");
+    name_ = Add<QComboBox>(root_, "out_name");
+    name_->setEditable(true);
+    binding_ = std::make_unique<TStoreBinding>(store_, root_, "PB");
+    binding_->SetMessageShower([this](QWidget& widget, const std::string& text) {
+      messages_.push_back({&widget, text});
+    });
+    root_.show();
+    root_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&root_));
+  }
+
+  QComboBox *width_ = nullptr, *method_ = nullptr, *name_ = nullptr;
+  std::unique_ptr<TStoreBinding> binding_;
+  std::vector<std::pair<QWidget*, std::string>> messages_;
+};
+
+TEST_F(StoreBindingRulesTest, TypedKeysFollowTheBoxsRule) {
+  width_->setFocus();
+  width_->lineEdit()->selectAll();
+  QTest::keyClicks(width_, "12");
+  EXPECT_EQ(Entry("act_sizebenutzer_x").Text, "12");
+  EXPECT_TRUE(messages_.empty());
+  // A letter in a digits-only box is dropped with the numbers-only message.
+  QTest::keyClick(width_, Qt::Key_A);
+  EXPECT_EQ(Entry("act_sizebenutzer_x").Text, "12");
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].first, width_);
+  EXPECT_EQ(messages_[0].second, config::NumbersOnlyMessage(config::TLanguage::En));
+  QTest::keyClick(width_, Qt::Key_Backspace);
+  EXPECT_EQ(Entry("act_sizebenutzer_x").Text, "1");
+  // Shortcuts are no typing.
+  QTest::keyClick(width_, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(messages_.size(), 1u);
+
+  // A key typed while the name box shows "<keep>" starts a new text; forbidden characters
+  // are dropped silently.
+  store_.SetText(store_.Resolve("out_name"), "<keep>");
+  name_->setFocus();
+  name_->lineEdit()->end(false);
+  QTest::keyClicks(name_, "a*b");
+  EXPECT_EQ(Entry("out_name").Text, "ab");
+  EXPECT_EQ(name_->currentText().toStdString(), "ab");
+  EXPECT_EQ(messages_.size(), 1u);
+}
+
+TEST_F(StoreBindingRulesTest, AFixedListTakesNoKeys) {
+  method_->setFocus();
+  const std::string before = Entry("act_sizemethode").Text;
+  QTest::keyClicks(method_, "Nn");
+  EXPECT_EQ(Entry("act_sizemethode").Text, before);
+  EXPECT_EQ(method_->currentText().toStdString(), before);
+}
+
+TEST_F(StoreBindingRulesTest, ChoosingCustomEmptiesTheBoxForTyping) {
+  const int custom = width_->findText("Custom..");
+  ASSERT_GE(custom, 0);
+  folder_->setFocus();
+  width_->setCurrentIndex(custom);  // as the list does when the user picks it
+  emit width_->activated(custom);
+  EXPECT_EQ(Entry("act_sizebenutzer_x").Text, "");
+  EXPECT_EQ(width_->currentText(), QString());
+  EXPECT_EQ(width_->currentIndex(), -1);
+  EXPECT_TRUE(width_->hasFocus());
+  // Another entry simply becomes the text.
+  const int entry = width_->findText("800");
+  width_->setCurrentIndex(entry);
+  emit width_->activated(entry);
+  EXPECT_EQ(Entry("act_sizebenutzer_x").Text, "800");
+}
+
+TEST_F(StoreBindingRulesTest, LeavingAnEmptyBoxGivesItsValueBack) {
+  width_->setFocus();
+  width_->lineEdit()->selectAll();
+  QTest::keyClick(width_, Qt::Key_Backspace);
+  EXPECT_EQ(Entry("act_sizebenutzer_x").Text, "");
+  folder_->setFocus();
+  EXPECT_EQ(Entry("act_sizebenutzer_x").Text, "640");
+  EXPECT_EQ(width_->currentText().toStdString(), "640");
+  // The name box gets its second entry.
+  name_->setFocus();
+  name_->lineEdit()->selectAll();
+  QTest::keyClick(name_, Qt::Key_Backspace);
+  folder_->setFocus();
+  EXPECT_EQ(Entry("out_name").Text, "%name%-1");
 }
 
 }  // namespace
