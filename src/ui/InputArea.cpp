@@ -47,6 +47,12 @@ namespace {
 using input::TListColumn;
 
 constexpr int kColumns = 6;
+
+constexpr std::string_view kListNotOverImageDe =
+    "Die Dateiliste wurde nicht gespeichert: Dateilisten werden nicht unter dem Namen eines "
+    "Bildes gespeichert.";
+constexpr std::string_view kListNotOverImageEn =
+    "The file list was not saved: file lists are not written under the name of an image.";
 constexpr int kPathRole = Qt::UserRole;
 
 QString Q(std::string_view text) {
@@ -279,7 +285,7 @@ struct TInputArea::TImpl {
   // this object (their parent deletes them later) and must not call into it meanwhile.
   std::unique_ptr<QObject> Context = std::make_unique<QObject>();
 
-  QWidget* Parent() const { return DialogParent ? DialogParent : &Area; }
+  QWidget* Parent() const { return DialogParent ? DialogParent : Area.window(); }
 
   void Build();
   QTreeWidgetItem* MakeItem(const input::InputListEntry& entry);
@@ -561,9 +567,22 @@ void TInputArea::SaveFileList() {
   const std::string file = Choosers.SaveFile(impl.Parent(), request);
   if (file.empty()) return;
   try {
-    if (input::SaveFileList(impl.List, file) == input::TSaveFileListResult::NoFiles)
-      Choosers.Inform(impl.Parent(), Q(lang::kWindowTitle),
-                      Q(input::NoFilesToStoreText(impl.Language)));
+    switch (input::SaveFileList(impl.List, file)) {
+      case input::TSaveFileListResult::Written:
+        break;
+      case input::TSaveFileListResult::NoFiles:
+        Choosers.Inform(impl.Parent(), Q(lang::kWindowTitle),
+                        Q(input::NoFilesToStoreText(impl.Language)));
+        break;
+      case input::TSaveFileListResult::Refused:
+        // The name of an image is kept from being overwritten by a list; the user must
+        // not take the list for saved.
+        Choosers.Inform(
+            impl.Parent(), Q(lang::kWindowTitle),
+            Q(lang::InLanguage(impl.Language, kListNotOverImageDe, kListNotOverImageEn)) + "\n" +
+                Q(file));
+        break;
+    }
   } catch (const input::ETextFileError& error) {
     Choosers.Inform(impl.Parent(), Q(lang::kWindowTitle), QString::fromUtf8(error.what()));
   }

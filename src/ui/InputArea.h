@@ -57,8 +57,10 @@ class TInputArea : public QWidget {
   TInputArea(config::SettingsStore& store, input::TInputList& list, QWidget* parent = nullptr);
   ~TInputArea() override;
 
-  // Where scans report progress and where the list's messages go (the integrator passes
-  // the processing and message windows; tests pass fakes).
+  // Where scans and drops report progress (the processing window; tests pass fakes), and
+  // the parent of the dialogs the area opens: choosers, information boxes, the file
+  // information window (null: the area's window). The list's messages go through the
+  // list's own TListMessages.
   void SetFrontEnds(input::TScanFrontEnd& scan, QWidget* dialogParent);
 
   std::function<void(const std::string& path)> SourceSelected;  // click/selection -> preview

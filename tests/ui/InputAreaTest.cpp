@@ -175,16 +175,22 @@ TEST_F(InputAreaTest, RemoveCommandsRemoveExactlyWhatTheySay) {
   QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
   Tree().setFocus();
   QApplication::sendEvent(&Tree(), &del);
-  QCoreApplication::processEvents();
   EXPECT_EQ(list_.Paths(), (TPaths{paths[1]}));
   SelectRows({0});
   Find<QAction>("pop4")->trigger();
   EXPECT_EQ(list_.Count(), 0u);
 
+  // Ctrl+A selects every entry.
   area_.AddFiles(paths);
+  Tree().clearSelection();
+  QKeyEvent all(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, "a");
+  QApplication::sendEvent(&Tree(), &all);
+  EXPECT_EQ(area_.SelectedIndexes(), (std::vector<size_t>{0, 1, 2, 3}));
+
   Find<QPushButton>("BitBtn2")->click();
   EXPECT_EQ(list_.Count(), 0u);
   EXPECT_EQ(Tree().topLevelItemCount(), 0);
+  EXPECT_TRUE(messages_.Shown.empty());
   EXPECT_EQ(CountLabel(), "0 Images");
 }
 
@@ -502,6 +508,18 @@ TEST_F(InputAreaTest, FileListsGoOutAndComeBack) {
   EXPECT_EQ(test::ReadFileText(listFile),
             "\xEF\xBB\xBF" + saved[0] + "\r\n" + saved[1] + "\r\n" + saved[2] + "\r\n");
   EXPECT_EQ(informed_.size(), 1u);
+
+  // A list is never written over an image, and the user learns that it was not saved.
+  const std::string imageName = WriteImage(folder_ / "keep.jpg", 2, 2);
+  const std::vector<uint8_t> image = test::ReadFileBytes(imageName);
+  area_.Choosers.SaveFile = [&](QWidget*, const TChooserRequest&) { return imageName; };
+  area_.SaveFileList();
+  EXPECT_EQ(test::ReadFileBytes(imageName), image);
+  ASSERT_EQ(informed_.size(), 2u);
+  EXPECT_EQ(informed_[1],
+            "The file list was not saved: file lists are not written under the "
+            "name of an image.\n" +
+                imageName);
 }
 
 TEST_F(InputAreaTest, AFileListThatCannotBeReadIsReported) {
