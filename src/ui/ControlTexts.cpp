@@ -43,9 +43,8 @@ void SetCaption(QObject& object, const QString& text) {
     menu->setTitle(text);
   } else if (auto* action = qobject_cast<QAction*>(&object)) {
     action->setText(text);
-  } else if (auto* combo = qobject_cast<QComboBox*>(&object); combo && combo->isEditable()) {
-    combo->setEditText(text);
   }
+  // A combo box's text is a setting: the store translates it, the binding shows it.
 }
 
 void Apply(QObject& object, std::string_view property, const QString& text) {

@@ -16,8 +16,8 @@ namespace pixolan::ui {
 // descendants: "caption"/"text" on labels, buttons, group boxes, actions and menus,
 // "hint" as tooltip, "column N" on a tree's header, "item N" on a combo box's fixed entry,
 // "shortcut" on an action, and the control "window title" as the window title of root.
-// Objects the tables do not name keep their text. Combo boxes bound to the settings
-// store get their items from the store, so "item N" only reaches unbound ones.
+// Objects the tables do not name keep their text. A combo box's text is never set here:
+// it is a setting, which the store translates and its binding shows.
 void SetControlTexts(QWidget& root, std::string_view window, lang::TLanguage language);
 
 // The one text of a control, as a QString-ready UTF-8 view; empty when the tables lack it.

@@ -91,12 +91,15 @@ QString QtFilter(std::string_view filter) {
 struct TMainWindow::TImpl {
   TOptions Options;
   std::string StartPath;
-  TMessageWindow* Messages = nullptr;
-  TProcessingWindow* Processing = nullptr;
-  TOverwriteQuestion* Overwrite = nullptr;
-  TOutputSettingsWindow* OutputSettings = nullptr;
-  TFormatFilterWindow* FormatFilter = nullptr;
-  TSaveProfileWindow* SaveProfile = nullptr;
+  // The dialogs are windows of their own, not children of the main window: the main
+  // window is disabled during a run while they must stay usable, and its texts and
+  // bindings must not reach their controls of the same names.
+  std::unique_ptr<TMessageWindow> Messages;
+  std::unique_ptr<TProcessingWindow> Processing;
+  std::unique_ptr<TOverwriteQuestion> Overwrite;
+  std::unique_ptr<TOutputSettingsWindow> OutputSettings;
+  std::unique_ptr<TFormatFilterWindow> FormatFilter;
+  std::unique_ptr<TSaveProfileWindow> SaveProfile;
   std::unique_ptr<input::TListMessages> ListMessages;
   std::unique_ptr<core::TMessageSink> MessageSink;
   std::unique_ptr<input::TInputList> List;
@@ -134,9 +137,9 @@ TMainWindow::TMainWindow(config::SettingsStore& store, TOptions options, QWidget
   setAcceptDrops(true);
   setMinimumSize(kMinimumWidth, kMinimumHeight);
 
-  m.Messages = new TMessageWindow(this);
-  m.Processing = new TProcessingWindow(this);
-  m.Overwrite = new TOverwriteQuestion(this);
+  m.Messages = std::make_unique<TMessageWindow>();
+  m.Processing = std::make_unique<TProcessingWindow>();
+  m.Overwrite = std::make_unique<TOverwriteQuestion>();
   m.ListMessages = std::make_unique<TWindowListMessages>(*m.Messages);
   m.MessageSink = std::make_unique<TWindowMessageSink>(*m.Messages);
   m.List = std::make_unique<input::TInputList>(*m.ListMessages);
@@ -152,10 +155,10 @@ TMainWindow::TMainWindow(config::SettingsStore& store, TOptions options, QWidget
       });
   m.ConfigurationMenu->AddFolder(m.Options.ConfigurationFolder);
 
-  m.OutputSettings = new TOutputSettingsWindow(store_, this);
-  m.FormatFilter = new TFormatFilterWindow(store_, this);
-  m.SaveProfile = new TSaveProfileWindow(
-      store_, *m.ConfigurationMenu, [this] { FillConfigurationMenu(); }, this);
+  m.OutputSettings = std::make_unique<TOutputSettingsWindow>(store_);
+  m.FormatFilter = std::make_unique<TFormatFilterWindow>(store_);
+  m.SaveProfile = std::make_unique<TSaveProfileWindow>(store_, *m.ConfigurationMenu,
+                                                       [this] { FillConfigurationMenu(); });
 
   // The other areas bind their own widgets.
   m.Binding = std::make_unique<TStoreBinding>(store_, *m.Actions, "PB");

@@ -111,19 +111,29 @@ void TScanProgress::Show(input::TScanPhase phase, size_t found, size_t analyzed)
 }
 
 void TScanProgress::Searching() {
+  phase_ = input::TScanPhase::Searching;
   window_.Begin(mainWindow_, "", 0);
   Show(input::TScanPhase::Searching, 0, 0);
   QCoreApplication::processEvents();
 }
 
 void TScanProgress::Analyzing(size_t found) {
+  phase_ = input::TScanPhase::Analyzing;
   window_.Maximum(found);
   Show(input::TScanPhase::Analyzing, found, 0);
   QCoreApplication::processEvents();
 }
 
+void TScanProgress::Adding(size_t count) {
+  phase_ = input::TScanPhase::Adding;
+  window_.Begin(mainWindow_, "", count);
+  Show(phase_, count, 0);
+  QCoreApplication::processEvents();
+}
+
 void TScanProgress::Analyzed(size_t analyzed, size_t found) {
-  Show(input::TScanPhase::Analyzing, found, analyzed);
+  // A drop's items count as added, a scan's files as analysed.
+  Show(phase_, found, analyzed);
   window_.Position(analyzed);
 }
 

@@ -64,6 +64,7 @@ class TScanProgress final : public input::TScanFrontEnd {
   TScanProgress(TProcessingWindow& window, QWidget& mainWindow, lang::TLanguage language);
   void Searching() override;
   void Analyzing(size_t found) override;
+  void Adding(size_t count) override;
   void Analyzed(size_t analyzed, size_t found) override;
   bool CancelRequested() override;
   void ClearCancelRequest() override;
@@ -75,6 +76,7 @@ class TScanProgress final : public input::TScanFrontEnd {
   TProcessingWindow& window_;
   QWidget& mainWindow_;
   lang::TLanguage language_;
+  input::TScanPhase phase_ = input::TScanPhase::Searching;
 };
 
 }  // namespace pixolan::ui

@@ -109,5 +109,17 @@ TEST_F(ProcessingWindowTest, AScanShowsItsProgressAndStopsOnBreak) {
   EXPECT_FALSE(window_.CancelRequested());
 }
 
+TEST_F(ProcessingWindowTest, ADropCountsItsItemsAsAdded) {
+  TScanProgress progress(window_, main_, lang::TLanguage::En);
+  progress.Adding(3);
+  EXPECT_TRUE(window_.isVisible());
+  EXPECT_FALSE(main_.isEnabled());
+  progress.Analyzed(2, 3);
+  EXPECT_EQ(LabelText(window_, "line 1"), "3 Images added");
+  EXPECT_EQ(Bar().value(), 2);
+  progress.Finished();
+  EXPECT_TRUE(main_.isEnabled());
+}
+
 }  // namespace
 }  // namespace pixolan::ui
