@@ -39,6 +39,7 @@
 #include "ui/ControlTexts.h"
 #include "ui/FileInformationWindow.h"
 #include "ui/StoreBinding.h"
+#include "ui/WrappingCheckBox.h"
 
 namespace pixolan::ui {
 
@@ -324,8 +325,9 @@ void TInputArea::TImpl::Build() {
   layout->addLayout(folderRow);
 
   auto* checkRow = new QHBoxLayout;
+  // Long captions (German) wrap instead of being cut when the column is narrow.
   for (const char* name : {"inp_uv", "inp_ow", "inp_cbwatch"}) {
-    auto* box = new QCheckBox(&Area);
+    auto* box = new TWrappingCheckBox(&Area);
     box->setObjectName(name);
     checkRow->addWidget(box);
   }

@@ -88,6 +88,10 @@ QString QtFilter(std::string_view filter) {
 
 }  // namespace
 
+bool MaximizeAtStart(QSize screen, QSize client) {
+  return screen.height() < client.height() + 50 || screen.width() < client.width() + 50;
+}
+
 struct TMainWindow::TImpl {
   TOptions Options;
   std::string StartPath;
@@ -666,8 +670,8 @@ void TMainWindow::showEvent(QShowEvent* event) {
   ApplyPlacement();
   // A screen hardly larger than the designed window gets the whole screen.
   const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
-  if (screen.isValid() && (screen.height() < store_.Number("SP", "PH") + 50 ||
-                           screen.width() < store_.Number("SP", "PB") + 50))
+  if (screen.isValid() &&
+      MaximizeAtStart(screen.size(), {store_.Number("SP", "PB"), store_.Number("SP", "PH")}))
     QTimer::singleShot(0, this, [this] { showMaximized(); });
   QTimer::singleShot(0, this, [this] {
     PlaceBottomBar();

@@ -32,6 +32,10 @@ class TOutputSettingsWindow;
 class TFormatFilterWindow;
 class TSaveProfileWindow;
 
+// A screen less than 50 pixels higher or wider than the window's client area: the window
+// starts maximized.
+bool MaximizeAtStart(QSize screen, QSize client);
+
 class TMainWindow : public QMainWindow {
  public:
   struct TOptions {

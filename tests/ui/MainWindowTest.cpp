@@ -12,6 +12,7 @@
 
 #include "config/SettingsStore.h"
 #include "config/StoreDefinition.h"
+#include "config/StoreLanguage.h"
 #include "core/ImageFiles.h"
 #include "input/InputList.h"
 #include "lang/WindowTexts.h"
@@ -184,6 +185,13 @@ TEST_F(MainWindowTest, SwitchingLanguageChangesEveryTextAndKeepsTheSettings) {
     EXPECT_EQ(order.item(1)->text().toStdString(), store_.Entry(second).Text);
     EXPECT_EQ(Find<QComboBox>("out_ordner").currentText().toStdString(),
               language == TLanguage::De ? "<beibehalten>" : "<keep>");
+    // Combo boxes of every area list their entries in the language.
+    for (const char* combo : {"vor_resize", "out_ordner", "act_sizemethode"}) {
+      const size_t entry = store_.Resolve(combo);
+      EXPECT_EQ(Find<QComboBox>(combo).itemText(0).toStdString(),
+                config::ComboItems(store_.Entry(entry), language).front())
+          << combo;
+    }
   }
 }
 
@@ -207,6 +215,15 @@ TEST_F(MainWindowTest, ThePlacementTravelsThroughAConfigurationFile) {
   for (QAction* action : Find<QMenu>("m_konfig").actions())
     listed = listed || action->toolTip().toStdString() == file;
   EXPECT_TRUE(listed);
+}
+
+TEST(MainWindowStartTest, SmallScreensGetAMaximizedWindow) {
+  const QSize designed(842, 696);
+  EXPECT_TRUE(MaximizeAtStart({800, 600}, designed));
+  EXPECT_TRUE(MaximizeAtStart({1366, 740}, designed));  // a 768-pixel screen less its panel
+  EXPECT_TRUE(MaximizeAtStart({1280, 720}, designed));  // 2560 x 1440 at 200 %
+  EXPECT_FALSE(MaximizeAtStart({1024, 768}, designed));
+  EXPECT_FALSE(MaximizeAtStart({1920, 1080}, designed));
 }
 
 TEST_F(MainWindowTest, FrameWidthEntriesKeepOneCheckMark) {
