@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job for a newcomer: install what is missing, build the release preset and let
+# The main job for a newcomer: install what is missing, build the release preset (both
+# programs) and let
 # pixolan-cli convert the bundled samples with the bundled configuration into
 # build/demo-output.
 set -euo pipefail
@@ -7,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh --build-only
 cmake --preset release >/dev/null
-cmake --build --preset release --target pixolan-cli
+cmake --build --preset release --target pixolan-cli pixolan
 
 cli=build/release/apps/pixolan-cli
 out=build/demo-output
@@ -17,3 +18,4 @@ out=build/demo-output
 # scanned for every image format the program reads.
 "$cli" samples/demo.pxc --existing overwrite -v -o "$out" samples/
 echo "The results are in $out/"
+echo "The desktop program: build/release/apps/pixolan samples/"
