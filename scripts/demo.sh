@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The main job for a newcomer: install what is missing, build the release preset (both
-# programs) and let
-# pixolan-cli convert the bundled samples with the bundled configuration into
-# build/demo-output.
+# programs) and let pixolan-cli convert the bundled samples with the bundled configuration
+# into build/demo-output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
