@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <string_view>
@@ -13,6 +12,7 @@
 #include "input/FormatFilter.h"
 #include "lang/WindowTexts.h"
 #include "ui/ControlTexts.h"
+#include "ui/DialogButtons.h"
 #include "ui/StoreBinding.h"
 
 namespace pixolan::ui {
@@ -88,14 +88,7 @@ TFormatFilterWindow::TFormatFilterWindow(config::SettingsStore& store, QWidget* 
   column->addLayout(formats);
   column->addStretch();
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  auto* ok = new QPushButton(this);
-  ok->setObjectName(QStringLiteral("Button1"));
-  ok->setDefault(true);
-  QObject::connect(ok, &QPushButton::clicked, this, [this] { accept(); });
-  buttons->addWidget(ok);
-  column->addLayout(buttons);
+  AddOkRow(*this, *column);
 
   impl_->binding = std::make_unique<TStoreBinding>(store, *this, "PF");
   impl_->listener = store.AddChangeListener([this](const config::TSettingEntry& entry) {

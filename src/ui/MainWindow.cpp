@@ -538,9 +538,17 @@ void TMainWindow::Durchfuehren() {
   m.Running = true;
   const std::vector<std::string> sources = m.List->Paths();
   const TRunWindows windows{*this, *m.Processing, *m.Messages, *m.Overwrite};
-  const auto result = RunInWindow(store_, sources, windows, m.Options.Jobs);
+  std::optional<core::TBatchResult> result;
+  try {
+    result = RunInWindow(store_, sources, windows, m.Options.Jobs);
+  } catch (const std::exception& error) {
+    // Files fail one by one inside the run; what reaches here stopped the whole run.
+    m.Running = false;
+    QMessageBox::critical(this, Q(lang::kWindowTitle), QString::fromUtf8(error.what()));
+    return;
+  }
   m.Running = false;
-  if (!result) return;
+  if (!result || result->Cancelled) return;
   // Sources a run deleted leave the list; results beside their sources change the preview.
   m.List->RemoveVanished();
   m.Input->Reload();

@@ -7,12 +7,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "config/InputRules.h"
 #include "ui/ControlTexts.h"
+#include "ui/DialogButtons.h"
 #include "ui/StoreBinding.h"
 
 namespace pixolan::ui {
@@ -101,14 +101,7 @@ TOutputSettingsWindow::TOutputSettingsWindow(config::SettingsStore& store, QWidg
   column->addWidget(options);
   column->addStretch();
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  auto* ok = new QPushButton(this);
-  ok->setObjectName(QStringLiteral("Button1"));
-  ok->setDefault(true);
-  QObject::connect(ok, &QPushButton::clicked, this, [this] { accept(); });
-  buttons->addWidget(ok);
-  column->addLayout(buttons);
+  AddOkRow(*this, *column);
 
   impl_->binding = std::make_unique<TStoreBinding>(store, *this, "EA");
   box->lineEdit()->installEventFilter(
