@@ -54,6 +54,10 @@ for result in "$work"/in/*-1.*; do
   identify "$result" >/dev/null || { echo "gui-smoke: $result is no image"; exit 1; }
 done
 xvfb-run -a -s "-screen 0 1366x768x24" bash "$work/session.sh" "$program" "$work" "$shots" "$count" de
+# Under the sanitizer presets a report in the program's output is a failure too.
+if grep -E "AddressSanitizer|runtime error|LeakSanitizer" "$work"/program-*.log; then
+  echo "gui-smoke: the sanitizer reported"; exit 1
+fi
 for shot in pixolan-en pixolan-after-run pixolan-de; do
   identify "$shots/$shot.png" >/dev/null || { echo "gui-smoke: no screenshot $shot"; exit 1; }
 done
