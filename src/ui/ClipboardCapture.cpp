@@ -33,29 +33,34 @@ struct TClipboardCapture::TImpl {
   bool capturing = false;
   bool changedMeanwhile = false;
 
-  // The image to capture, or an empty one when this change is none of ours to take.
-  imaging::TImageData Wanted() const {
-    if (!store.Checked("PBCH", "inp_cbwatch")) return {};
+  // The picture to capture; nullopt when this change is none of ours to take. A picture
+  // the clipboard names but cannot give (data it cannot decode, or beyond Qt's
+  // allocation limit) comes back null.
+  std::optional<QImage> Wanted() const {
+    if (!store.Checked("PBCH", "inp_cbwatch")) return std::nullopt;
     const QClipboard* clipboard = QGuiApplication::clipboard();
     // The program's own copies (the input list's files) are not captures, whatever they
     // hold: saving them again would only duplicate what the user already has.
-    if (clipboard->ownsClipboard()) return {};
+    if (clipboard->ownsClipboard()) return std::nullopt;
     const QMimeData* data = clipboard->mimeData();
-    if (!data || !data->hasImage()) return {};
-    return EngineImageOf(qvariant_cast<QImage>(data->imageData()));
+    if (!data || !data->hasImage()) return std::nullopt;
+    return qvariant_cast<QImage>(data->imageData());
   }
 
   std::optional<std::string> CaptureOnce() {
+    const std::optional<QImage> picture = Wanted();
+    if (!picture) return std::nullopt;
     const std::string source(core::kClipboardSource);
     imaging::TImageData image;
     try {
-      image = Wanted();
+      image = EngineImageOf(*picture);
     } catch (const std::exception&) {
-      // A picture too large for the engine.
+      image = {};  // a picture too large for the engine
+    }
+    if (!imaging::ImageIsValid(image)) {
       messages.ShowMessage("konvertierfehler", source);
       return std::nullopt;
     }
-    if (!imaging::ImageIsValid(image)) return std::nullopt;
     const std::string_view name =
         store.Language() == lang::TLanguage::De ? "Zwischenablage" : "ClipBoard";
     core::TRunSettings settings;

@@ -150,8 +150,16 @@ TEST_F(ClipboardCaptureTest, AFailedCaptureIsShownAndAnImageCopiedMeanwhileFollo
   EXPECT_EQ(home.Entries(), (std::vector<std::string>{"ClipBoard.png", "file"}));
 }
 
-TEST_F(ClipboardCaptureTest, AQualityThatIsNoNumberIsShownAndNothingIsSaved) {
+// What keeps a capture from being converted or saved is shown, never passed over.
+TEST_F(ClipboardCaptureTest, AnImageThatCannotBeTakenIsShownAndNothingIsSaved) {
   Set("inp_cbwatch", "1");
+  auto undecodable = std::make_unique<QMimeData>();
+  undecodable->setData("application/x-qt-image", "not an image");
+  ASSERT_TRUE(undecodable->hasImage());
+  QGuiApplication::clipboard()->setMimeData(undecodable.release());
+  EXPECT_EQ(messages.Shown, std::vector<std::string>{"konvertierfehler: ClipboardFile"});
+
+  messages.Shown.clear();
   Set("EACB.out_quality", "gut");
   QGuiApplication::clipboard()->setImage(Picture());
   EXPECT_EQ(messages.Shown, std::vector<std::string>{"speicherfehler: ClipboardFile"});
