@@ -31,6 +31,7 @@
 #include "lang/WindowTexts.h"
 #include "ui/ActionsArea.h"
 #include "ui/AreaBox.h"
+#include "ui/ClipboardCapture.h"
 #include "ui/ControlTexts.h"
 #include "ui/FormatFilterWindow.h"
 #include "ui/InputArea.h"
@@ -106,6 +107,8 @@ struct TMainWindow::TImpl {
   std::unique_ptr<TSaveProfileWindow> SaveProfile;
   std::unique_ptr<input::TListMessages> ListMessages;
   std::unique_ptr<core::TMessageSink> MessageSink;
+  // After the sink it reports to, so that it goes first.
+  std::unique_ptr<TClipboardCapture> Clipboard;
   std::unique_ptr<input::TInputList> List;
   std::unique_ptr<TScanProgress> ScanProgress;
   std::unique_ptr<config::TConfigurationMenu> ConfigurationMenu;
@@ -146,6 +149,7 @@ TMainWindow::TMainWindow(config::SettingsStore& store, TOptions options, QWidget
   m.Overwrite = std::make_unique<TOverwriteQuestion>();
   m.ListMessages = std::make_unique<TWindowListMessages>(*m.Messages);
   m.MessageSink = std::make_unique<TWindowMessageSink>(*m.Messages);
+  m.Clipboard = std::make_unique<TClipboardCapture>(store_, *m.MessageSink, nullptr);
   m.List = std::make_unique<input::TInputList>(*m.ListMessages);
   m.ScanProgress = std::make_unique<TScanProgress>(*m.Processing, *this, store_.Language());
 
