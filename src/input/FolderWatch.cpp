@@ -89,7 +89,10 @@ bool TFolderWatch::Add(const std::string& path) {
     unsettled_.erase(Normal(path));
     return true;
   }
-  if (result == TAddResult::NotAnImage && IsRegularFile(path) && unsettled_.size() < kMaxUnsettled)
+  // Also when the file is gone already: a file written under a temporary name and renamed
+  // into place is often renamed before its creation is handled, and the rename must then
+  // add it under its final name.
+  if (result == TAddResult::NotAnImage && unsettled_.size() < kMaxUnsettled)
     unsettled_.insert(Normal(path));
   return false;
 }

@@ -59,8 +59,9 @@ class TFolderWatch {
   // Adds the file through add2list with the list's messages suppressed: files that are no
   // images are skipped silently (the scan's format filter does not apply). Without
   // Subfolders only files directly in the folder count. A file that cannot be read yet
-  // (written by a program that closes it before it is complete) is remembered and added
-  // when a later change or rename reports it readable.
+  // (written by a program that closes it before it is complete, or renamed from its
+  // temporary name before the event was handled) is remembered and added when a later
+  // change or rename reports it readable.
   bool swCreate(const TWatchSettings& settings, const std::string& path);
   // Removes the last entry of the path; files in subfolders count whatever Subfolders says.
   bool swDelete(const TWatchSettings& settings, const std::string& path);
