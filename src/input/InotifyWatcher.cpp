@@ -23,8 +23,10 @@ namespace fs = std::filesystem;
 
 // IN_CLOSE_WRITE rather than IN_MODIFY: a file counts once its writer closed it, not at
 // every block written. IN_EXCL_UNLINK keeps files deleted while open from reporting.
+// Links to folders below the watched one are not followed, as a folder scan does not follow
+// them; the watched folder itself may be given as a link.
 constexpr uint32_t kFolderMask = IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO |
-                                 IN_DELETE | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
+                                 IN_DELETE | IN_ONLYDIR | IN_EXCL_UNLINK;
 
 // Room for a few hundred events per read; the kernel never splits one event.
 constexpr size_t kReadBuffer = 64 * 1024;
@@ -45,6 +47,11 @@ std::string Join(const std::string& folder, std::string_view name) {
 bool AtOrBelow(const std::string& folder, const std::string& path) {
   if (folder == "/") return true;
   return path.starts_with(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool IsFolderNotLink(const std::string& path) {
@@ -75,13 +82,14 @@ struct TInotifyWatcher::TImpl {
 
   // Watch descriptor of the folder, -1 when it cannot be watched.
   int AddWatch(const std::string& folder) {
-    const int wd = inotify_add_watch(Fd.Get(), folder.c_str(), kFolderMask);
+    const uint32_t mask = kFolderMask | (folder == Root ? 0 : IN_DONT_FOLLOW);
+    const int wd = inotify_add_watch(Fd.Get(), folder.c_str(), mask);
     if (wd < 0) return -1;
     const auto known = Folders.find(wd);
     if (known != Folders.end() && known->second != folder) {
       // The same folder under a second name (a bind mount inside the tree): one name is
       // enough, and descending again would never end.
-      if (IsFolderNotLink(known->second)) return -1;
+      if (known->second == Root || IsFolderNotLink(known->second)) return -1;
       Watches.erase(known->second);
     }
     Folders[wd] = folder;
@@ -241,7 +249,7 @@ struct TInotifyWatcher::TImpl {
   void Rewatch() {
     std::vector<std::string> gone;
     for (const auto& [wd, folder] : Folders)
-      if (!IsFolderNotLink(folder)) gone.push_back(folder);
+      if (folder != Root && !IsFolderNotLink(folder)) gone.push_back(folder);
     for (const std::string& folder : gone) ForgetTree(folder, true);
     MovedFrom.clear();
     WatchTree(Root, nullptr);
@@ -251,7 +259,7 @@ struct TInotifyWatcher::TImpl {
 TInotifyWatcher::TInotifyWatcher(const std::string& folder) : impl_(std::make_unique<TImpl>()) {
   TImpl& m = *impl_;
   m.Root = WithoutTrailingSeparator(folder);
-  if (m.Root.empty() || !IsFolderNotLink(m.Root))
+  if (m.Root.empty() || !IsFolder(m.Root))
     throw EWatchError("cannot watch \"" + folder + "\": no folder");
   m.Fd = platform::TUniqueFd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
   if (!m.Fd) throw EWatchError("cannot watch \"" + folder + "\": " + std::strerror(errno));

@@ -165,6 +165,21 @@ TEST_F(InotifyWatcherTest, AnOverflowWatchesAgainAndTellsTheHandlersToResynchron
   UntilEvent(watcher, {K::Created, Path("sub/after.png"), {}});
 }
 
+// The watched folder may be a link (a pictures folder kept elsewhere); links below it are
+// not followed, as a folder scan does not follow them.
+TEST_F(InotifyWatcherTest, FollowsALinkToTheWatchedFolderOnly) {
+  fs::create_directories(folder_ / "real/inner");
+  fs::create_directories(folder_ / "other");
+  fs::create_directory_symlink(Path("real"), Path("link"));
+  fs::create_directory_symlink(Path("other"), Path("real/to-other"));
+  TInotifyWatcher watcher(Path("link"));
+  EXPECT_EQ(watcher.WatchedFolders(), 2u);  // link (real) and link/inner
+  Write("other/unseen.png");
+  Write("real/inner/a.png");
+  EXPECT_EQ(UntilEvent(watcher, {K::Created, Path("link/inner/a.png"), {}}),
+            (std::vector<TWatchEvent>{{K::Created, Path("link/inner/a.png"), {}}}));
+}
+
 TEST_F(InotifyWatcherTest, RefusesWhatIsNoFolderAndClosesItsDescriptor) {
   Write("file");
   for (const std::string& path : {Path("file"), Path("missing"), std::string()})
