@@ -65,7 +65,6 @@ struct TInotifyWatcher::TImpl {
   platform::TUniqueFd Fd;
   std::string Root;
   std::unordered_map<int, std::string> Folders;  // watch descriptor -> folder
-  std::unordered_map<std::string, int> Watches;  // folder -> watch descriptor
   // Files created during the watch that were not closed after writing yet.
   std::unordered_set<std::string> Unclosed;
   size_t Missed = 0;
@@ -90,10 +89,8 @@ struct TInotifyWatcher::TImpl {
       // The same folder under a second name (a bind mount inside the tree): one name is
       // enough, and descending again would never end.
       if (known->second == Root || IsFolderNotLink(known->second)) return -1;
-      Watches.erase(known->second);
     }
     Folders[wd] = folder;
-    Watches[folder] = wd;
     return wd;
   }
 
@@ -133,7 +130,6 @@ struct TInotifyWatcher::TImpl {
         continue;
       }
       if (remove) inotify_rm_watch(Fd.Get(), it->first);
-      Watches.erase(it->second);
       it = Folders.erase(it);
     }
     std::erase_if(Unclosed, [&](const std::string& path) { return AtOrBelow(folder, path); });
@@ -145,11 +141,7 @@ struct TInotifyWatcher::TImpl {
     std::vector<std::pair<int, std::string>> moved;
     for (const auto& [wd, folder] : Folders)
       if (AtOrBelow(from, folder)) moved.emplace_back(wd, to + folder.substr(from.size()));
-    for (const auto& [wd, folder] : moved) {
-      Watches.erase(Folders[wd]);
-      Folders[wd] = folder;
-      Watches[folder] = wd;
-    }
+    for (const auto& [wd, folder] : moved) Folders[wd] = folder;
     std::unordered_set<std::string> unclosed;
     for (auto it = Unclosed.begin(); it != Unclosed.end();) {
       if (AtOrBelow(from, *it)) {
@@ -183,7 +175,6 @@ struct TInotifyWatcher::TImpl {
     const auto folder = Folders.find(event.wd);
     if (folder == Folders.end()) return;
     if (event.mask & IN_IGNORED) {
-      Watches.erase(folder->second);
       Folders.erase(folder);
       return;
     }
