@@ -185,6 +185,20 @@ bool TInputList::UpdateListItem(size_t index) {
   return true;
 }
 
+bool TInputList::RenameListItem(size_t index, const std::string& newPath) {
+  if (index >= entries_.size() || Contains(newPath)) return false;
+  InputListEntry entry = entries_[index];
+  entry.Path = newPath;
+  entry.Name = ListName(newPath);
+  entry.Type = ListType(newPath);
+  InputListEntry read = entry;
+  if (ReadColumns(read, true)) entry = std::move(read);
+  paths_.erase(entries_[index].Path);
+  entries_.erase(entries_.begin() + std::ptrdiff_t(index));
+  Insert(std::move(entry));
+  return true;
+}
+
 void TInputList::Insert(InputListEntry entry) {
   const auto at = std::upper_bound(
       entries_.begin(), entries_.end(), entry,

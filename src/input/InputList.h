@@ -106,6 +106,12 @@ class TInputList {
   // False, with the entry unchanged, when the index is past the end or the file is no
   // longer a readable image. With PathsOnly nothing but the detection is repeated.
   bool UpdateListItem(size_t index);
+  // The entry's file got a new name (for the folder watcher): the entry takes the path and
+  // the name and type it gives, reads the file again as UpdateListItem does (keeping the
+  // old width, height and size when it is no longer a readable image) and moves to its
+  // place in the sort order. False when the index is past the end or another entry has
+  // the new path already.
+  bool RenameListItem(size_t index, const std::string& newPath);
 
   size_t Count() const { return entries_.size(); }
   std::span<const InputListEntry> Entries() const { return entries_; }

@@ -298,5 +298,26 @@ TEST_F(InputListTest, UpdateListItemReadsTheFileAgain) {
   EXPECT_TRUE(messages_.Shown.empty());
 }
 
+TEST_F(InputListTest, RenameListItemGivesTheEntryTheNewPathAndItsPlace) {
+  TInputList list(messages_, test::FixedListOptions());
+  const std::string a = Image("a.bmp", 10, 10);
+  const std::string b = Image("b.bmp", 20, 20);
+  list.add2list(a);
+  list.add2list(b);
+  // Renamed to something that is no image (any more): name, type and path follow, the
+  // other columns stay.
+  const std::string c = Path("c.txt");
+  fs::rename(a, c);
+  test::WriteFileText(c, "text");
+  EXPECT_TRUE(list.RenameListItem(0, c));
+  EXPECT_EQ(list.Entry(1), (InputListEntry{"c", "TXT", "10", "10", list.Entry(1).Size, c}));
+  EXPECT_FALSE(list.Contains(a));
+  EXPECT_TRUE(list.Contains(c));
+  // A path that another entry has, and an index past the end, change nothing.
+  EXPECT_FALSE(list.RenameListItem(0, c));
+  EXPECT_FALSE(list.RenameListItem(2, Path("d.bmp")));
+  EXPECT_EQ(list.Paths(), (std::vector<std::string>{b, c}));
+}
+
 }  // namespace
 }  // namespace pixolan::input
