@@ -33,6 +33,7 @@
 #include "ui/AreaBox.h"
 #include "ui/ClipboardCapture.h"
 #include "ui/ControlTexts.h"
+#include "ui/FolderWatchBinding.h"
 #include "ui/FormatFilterWindow.h"
 #include "ui/InputArea.h"
 #include "ui/MainMenu.h"
@@ -110,6 +111,8 @@ struct TMainWindow::TImpl {
   // After the sink it reports to, so that it goes first.
   std::unique_ptr<TClipboardCapture> Clipboard;
   std::unique_ptr<input::TInputList> List;
+  // After the list it changes, so that it goes first.
+  std::unique_ptr<TFolderWatchBinding> FolderWatch;
   std::unique_ptr<TScanProgress> ScanProgress;
   std::unique_ptr<config::TConfigurationMenu> ConfigurationMenu;
   std::unique_ptr<TStoreBinding> Binding;
@@ -156,6 +159,12 @@ TMainWindow::TMainWindow(config::SettingsStore& store, TOptions options, QWidget
   BuildMainMenu(*menuBar());
   BuildAreas();
   BuildBottomBar();
+  m.FolderWatch = std::make_unique<TFolderWatchBinding>(store_, *m.List);
+  m.FolderWatch->ListChanged = [this] {
+    impl_->Input->Reload();
+    impl_->Preview->VorschauWennAktiv();
+  };
+  m.Input->FolderChosen = [this] { impl_->FolderWatch->Apply(); };
 
   m.ConfigurationMenu =
       std::make_unique<config::TConfigurationMenu>(m.StartPath, [this](std::string_view text) {
@@ -561,6 +570,8 @@ void TMainWindow::Durchfuehren() {
 
 void TMainWindow::AfterConfigurationLoad() {
   impl_->Binding->Refresh();
+  // A loaded folder with watching on is watched from now on.
+  impl_->FolderWatch->Apply();
   impl_->Actions->PanelsAnordnen();
   ArrangeAreas();
   impl_->Preview->VorschauWennAktiv();
@@ -716,6 +727,7 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  m.FolderWatch->Stop();
   event->accept();
   QApplication::quit();
 }
