@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <chrono>
 #include <filesystem>
 
 #include "config/SettingsStore.h"
@@ -215,6 +216,19 @@ TEST_F(MainWindowTest, ThePlacementTravelsThroughAConfigurationFile) {
   for (QAction* action : Find<QMenu>("m_konfig").actions())
     listed = listed || action->toolTip().toStdString() == file;
   EXPECT_TRUE(listed);
+}
+
+TEST_F(MainWindowTest, AWatchedFolderFillsTheListAsImagesArrive) {
+  store_.SetText(store_.Resolve("inp_ordner"), images_.Path().string());
+  Find<QCheckBox>("inp_ow").click();
+  Image("arrived.bmp", 7, 5);
+  auto& list = Find<QTreeWidget>("qulist");
+  // The limit only keeps a broken watch from hanging the test.
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (list.topLevelItemCount() == 0 && std::chrono::steady_clock::now() < limit)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  ASSERT_EQ(list.topLevelItemCount(), 1);
+  EXPECT_EQ(window_->List().Entry(0).Path, images_.File("arrived.bmp"));
 }
 
 TEST(MainWindowStartTest, SmallScreensGetAMaximizedWindow) {
