@@ -28,6 +28,15 @@ platform::TUniqueFd Bound(const std::string& path) {
   return socket;
 }
 
+platform::TUniqueFd Connected(const std::string& path) {
+  platform::TUniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const sockaddr_un address = Address(path);
+  if (socket &&
+      ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    socket.Reset();
+  return socket;
+}
+
 }  // namespace
 
 void MakeStaleSocket(const std::string& path) {
@@ -40,12 +49,13 @@ platform::TUniqueFd ListenAt(const std::string& path) {
   return socket;
 }
 
+void Knock(const std::string& path) {
+  if (!Connected(path)) throw std::runtime_error("cannot connect to " + path);
+}
+
 std::vector<uint8_t> Exchange(const std::string& path, const std::vector<uint8_t>& bytes) {
-  platform::TUniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  const sockaddr_un address = Address(path);
-  if (!socket ||
-      ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-    return {};
+  const platform::TUniqueFd socket = Connected(path);
+  if (!socket) return {};
   const timeval timeout{30, 0};
   ::setsockopt(socket.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   ::setsockopt(socket.Get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);

@@ -16,6 +16,9 @@ void MakeStaleSocket(const std::string& path);
 // is as live as a busy program. Closing the descriptor leaves the file behind.
 platform::TUniqueFd ListenAt(const std::string& path);
 
+// Connects to path and closes again at once, as a start does that checks for a live server.
+void Knock(const std::string& path);
+
 // Connects to path, sends the bytes and returns what comes back until the other end
 // closes (at most 30 seconds); empty when the connection fails.
 std::vector<uint8_t> Exchange(const std::string& path, const std::vector<uint8_t>& bytes);
