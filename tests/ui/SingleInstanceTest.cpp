@@ -195,5 +195,18 @@ TEST_F(InstanceServerTest, ASenderThatGaveUpDoesNotDisturbTheServer) {
   EXPECT_TRUE(Forward(path_, {"/b.jpg"}));
 }
 
+TEST_F(InstanceServerTest, TheHandlerMayEndTheServer) {
+  // As closing the program from a dialog the handler shows would.
+  std::unique_ptr<TInstanceServer> server;
+  server = std::make_unique<TInstanceServer>(path_, [&](const std::vector<std::string>&) {
+    server.reset();
+    return true;
+  });
+  EXPECT_FALSE(Forward(path_, {"/a.jpg"}));
+  EXPECT_FALSE(fs::exists(path_));
+  // The process may have a server again.
+  EXPECT_TRUE(TInstanceServer(path_, {}).IsListening());
+}
+
 }  // namespace
 }  // namespace pixolan::ui
