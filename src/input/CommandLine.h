@@ -12,9 +12,8 @@ enum class TArgumentKind {
 };
 
 // ".pxc" in exactly these letters is a configuration, whatever the path is: "A.PXC" is an
-// image name that add2list refuses, as on the system the format comes from. Otherwise a
-// folder, or a path whose attributes cannot be read (nothing there), goes to the scan;
-// anything else (files, links to files, devices) to add2list.
+// image name, which add2list refuses. Otherwise a folder, or a path whose attributes cannot be read
+// (nothing there), goes to the scan; anything else (files, links to files, devices) to add2list.
 TArgumentKind ArgumentKind(const std::string& argument);
 
 }  // namespace pixolan::input
