@@ -37,6 +37,8 @@ class TUniqueFd {
     if (fd_ < 0) return true;
     return ::close(std::exchange(fd_, -1)) == 0 || errno == EINTR;
   }
+  // Hands the descriptor to a new owner (one that closes it itself); -1 when there was none.
+  int Release() noexcept { return std::exchange(fd_, -1); }
   // Closes without looking at the result.
   void Reset() noexcept {
     if (fd_ >= 0) ::close(std::exchange(fd_, -1));
