@@ -13,6 +13,7 @@
 #include "lang/WindowTexts.h"
 #include "platform/Folders.h"
 #include "ui/MainWindow.h"
+#include "ui/SingleInstance.h"
 #include "ui/StartWindow.h"
 
 namespace {
@@ -73,6 +74,8 @@ int main(int argc, char** argv) {
   }
 
   using namespace pixolan;
+  // A second start with paths hands them to the running instance and ends.
+  if (ui::ForwardToRunningInstance(options->Paths, 3000)) return 0;
   const platform::TEnvironment environment = platform::ProcessEnvironment();
   std::error_code error;
   const lang::TLanguage language = options->Language.value_or(
@@ -86,6 +89,11 @@ int main(int argc, char** argv) {
       options->Jobs > 0 ? options->Jobs : std::max(1u, std::thread::hardware_concurrency());
   ui::TMainWindow window(store, windowOptions);
   window.Start(options->Paths);
+  // Later starts' paths: taken at once (the sender ends), added after the reply.
+  ui::TInstanceServer instanceServer([&window](const std::vector<std::string>& arguments) {
+    window.OpenForwarded(arguments);
+    return true;
+  });
 
   ui::TStartWindow start([&window] {
     window.show();

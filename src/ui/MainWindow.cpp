@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <array>
+#include <deque>
 #include <thread>
 
 #include "config/ConfigIniFile.h"
@@ -26,6 +27,7 @@
 #include "config/Defaults.h"
 #include "config/LanguageSwitch.h"
 #include "config/StartConfiguration.h"
+#include "input/CommandLine.h"
 #include "input/InputList.h"
 #include "lang/Messages.h"
 #include "lang/WindowTexts.h"
@@ -135,6 +137,9 @@ struct TMainWindow::TImpl {
   bool FirstShow = true;
   bool PlacementPending = false;
   bool Running = false;
+  // A second start's arguments waiting for the window to be free.
+  std::deque<std::vector<std::string>> Forwarded;
+  bool OpeningForwarded = false;
 };
 
 TMainWindow::TMainWindow(config::SettingsStore& store, TOptions options, QWidget* parent)
@@ -658,31 +663,61 @@ void TMainWindow::ApplyPlacement() {
   m.InputSplitter->setSizes({inputHeight, std::max(165, column - inputHeight - 6)});
 }
 
-void TMainWindow::Start(const std::vector<std::string>& arguments) {
+bool TMainWindow::OpenArguments(const std::vector<std::string>& arguments) {
   TImpl& m = *impl_;
   bool configurationNamed = false;
-  std::vector<std::string> files;
   for (const std::string& argument : arguments) {
-    const std::filesystem::path path(argument);
-    // Only ".pxc" in these letters names a configuration; anything else is an image.
-    if (path.extension() == ".pxc") {
-      config::KonfigurationLaden(store_, argument, config::TLoadOrigin::StartUp,
-                                 config::TScreenSize::Unlimited());
-      m.ConfigurationMenu->Add(argument);
-      configurationNamed = true;
-      continue;
+    switch (input::ArgumentKind(argument)) {
+      case input::TArgumentKind::Configuration:
+        config::KonfigurationLaden(store_, argument, config::TLoadOrigin::StartUp,
+                                   config::TScreenSize::Unlimited());
+        m.ConfigurationMenu->Add(argument);
+        configurationNamed = true;
+        break;
+      case input::TArgumentKind::Folder:
+        m.Input->AddFolder(argument);
+        break;
+      case input::TArgumentKind::File:
+        m.Input->AddFiles({argument});
+        break;
     }
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (error || std::filesystem::is_directory(status))
-      m.Input->AddFolder(argument);
-    else
-      m.Input->AddFiles({argument});
   }
-  if (!configurationNamed)
-    config::LoadStartConfiguration(store_, m.StartPath, config::TScreenSize::Unlimited());
+  return configurationNamed;
+}
+
+void TMainWindow::Start(const std::vector<std::string>& arguments) {
+  if (!OpenArguments(arguments))
+    config::LoadStartConfiguration(store_, impl_->StartPath, config::TScreenSize::Unlimited());
   FillConfigurationMenu();
   AfterConfigurationLoad();
+}
+
+void TMainWindow::OpenForwarded(const std::vector<std::string>& arguments) {
+  impl_->Forwarded.push_back(arguments);
+  QTimer::singleShot(0, this, [this] { OpenWaitingForwarded(); });
+}
+
+void TMainWindow::OpenWaitingForwarded() {
+  TImpl& m = *impl_;
+  if (m.Forwarded.empty() || m.OpeningForwarded) return;
+  // A run, a scan (the window is disabled) or a dialog ends first; adding inside their
+  // event loops would mix two lists of work.
+  if (m.Running || !isEnabled() || QApplication::activeModalWidget()) {
+    QTimer::singleShot(200, this, [this] { OpenWaitingForwarded(); });
+    return;
+  }
+  m.OpeningForwarded = true;
+  while (!m.Forwarded.empty()) {
+    const std::vector<std::string> arguments = std::move(m.Forwarded.front());
+    m.Forwarded.pop_front();
+    if (OpenArguments(arguments)) FillConfigurationMenu();
+    AfterConfigurationLoad();
+  }
+  m.OpeningForwarded = false;
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
 }
 
 void TMainWindow::showEvent(QShowEvent* event) {

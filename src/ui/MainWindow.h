@@ -51,6 +51,10 @@ class TMainWindow : public QMainWindow {
   // Before the first show: the command line's files, folders and configurations, then the
   // start configuration unless a configuration was named; the stored placement.
   void Start(const std::vector<std::string>& arguments);
+  // A second start's paths, from the single-instance receiver: added once the receiver has
+  // answered, in arrival order, never inside a run, a scan or an open dialog; then the
+  // window comes to the front.
+  void OpenForwarded(const std::vector<std::string>& arguments);
 
   // The commands of the menus and buttons.
   void ToggleArea(TArea area);
@@ -84,6 +88,9 @@ class TMainWindow : public QMainWindow {
 
  private:
   struct TImpl;
+  // Configurations, folders and files of a command line; true when it named a configuration.
+  bool OpenArguments(const std::vector<std::string>& arguments);
+  void OpenWaitingForwarded();
   void BuildAreas();
   void BuildBottomBar();
   void ConnectMenu();

@@ -19,6 +19,9 @@ cat >"$work/session.sh" <<'INNER'
 set -euo pipefail
 program=$1 work=$2 shots=$3 count=$4 language=$5
 export PIXOLAN_HOME=$work/home
+# Its own runtime folder: a program the user runs meanwhile must not receive these files.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 "$program" --no-splash --lang "$language" "$work"/in/* >"$work/program-$language.log" 2>&1 &
 pid=$!
 window=
