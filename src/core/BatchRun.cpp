@@ -29,12 +29,6 @@ using imaging::TImageData;
 
 namespace {
 
-// A name counts as taken when anything is there, a dangling link included.
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return fs::exists(fs::symlink_status(path, ec));
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
   return fs::equivalent(a, b, ec) && !ec;
@@ -174,7 +168,7 @@ class TRun {
         return finish(TFileOutcome::Failed,
                       "An earlier file of this run was already saved under this name.");
       bool replace = false;
-      if (Exists(target)) {
+      if (PathTaken(target)) {
         const TOverwriteAnswer answer = overwriteAll_ ? TOverwriteAnswer::Yes
                                         : skipAll_    ? TOverwriteAnswer::No
                                                       : frontEnd_.AskOverwrite(target);

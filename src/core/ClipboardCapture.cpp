@@ -18,12 +18,6 @@ using imaging::TImageData;
 
 namespace {
 
-// A name counts as taken when anything is there, a dangling link included.
-bool Taken(const std::string& path) {
-  std::error_code ec;
-  return fs::exists(fs::symlink_status(path, ec));
-}
-
 bool CreateFolder(const std::string& folder) {
   if (folder.empty()) return true;
   std::error_code ec;
@@ -64,7 +58,7 @@ std::optional<std::string> SaveClipboardCapture(TImageData captured, const TRunS
     ApplySaveSettings(settings.Save);
     Konvertieren(image, source, 1.0L, conversion, messages);
 
-    target = ResolveClipboardOutputPath(conversion, capturesFolder, name, Taken);
+    target = ResolveClipboardOutputPath(conversion, capturesFolder, name, PathTaken);
     imaging::TImageFileFormat* format = ResultFormatOf(target);
     if (!format || !format->CanWrite || !CreateFolder(FolderOf(target))) {
       messages.ShowMessage("speicherfehler", target);
@@ -77,7 +71,7 @@ std::optional<std::string> SaveClipboardCapture(TImageData captured, const TRunS
         if (!SaveResultImage(*format, target, image, {.RefuseExisting = true})) break;
         return target;
       } catch (const imaging::EFileExistsError&) {
-        target = ResolveClipboardOutputPath(conversion, capturesFolder, name, Taken);
+        target = ResolveClipboardOutputPath(conversion, capturesFolder, name, PathTaken);
       }
     }
   } catch (const std::exception&) {

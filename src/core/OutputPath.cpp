@@ -1,6 +1,7 @@
 #include "core/OutputPath.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace pixolan::core {
 
@@ -146,6 +147,11 @@ bool IsValidFolderPath(std::string_view pattern) {
 
 std::string FolderOf(const std::string& path) {
   return SourceFolder(path);
+}
+
+bool PathTaken(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
 }  // namespace pixolan::core

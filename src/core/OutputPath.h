@@ -69,4 +69,7 @@ std::string_view FormatEntryMask(std::string_view entry);
 // The folder part of an output path, ending in "/".
 std::string FolderOf(const std::string& path);
 
+// Whether a name is taken: anything is there, a dangling link included.
+bool PathTaken(const std::string& path);
+
 }  // namespace pixolan::core
