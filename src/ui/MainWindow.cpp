@@ -64,6 +64,7 @@ constexpr std::array<const char*, kAreaCount> kAreaMenu = {"m_anz_input", "m_anz
 constexpr std::array<const char*, kAreaCount> kRestoreButtons = {"max_input", "max_vorschau",
                                                                  "max_aktionen", "max_output"};
 constexpr int kRestoreTop = 6;
+constexpr int kRestoreButtonWidth = 52;
 constexpr int kBarHeight = 35;
 
 // Designed sizes: the window's client area, the right column and the input area.
@@ -336,10 +337,12 @@ void TMainWindow::PlaceBottomBar() {
   TImpl& m = *impl_;
   const int height = std::max(25, m.Run->sizeHint().height());
   const int top = std::max(0, (m.BottomBar->height() - height) / 2);
+  // Lefts and widths are the arrangement's; the height follows the font.
   for (int area = 0; area < kAreaCount; ++area) {
     QPushButton* button = m.Restore[area];
-    button->setGeometry(button->x(), std::min(kRestoreTop, top),
-                        std::max(52, button->sizeHint().width()), height);
+    button->setGeometry(button->x(), std::min(kRestoreTop, top), button->width(), height);
+    QFrame* separator = m.Separators[area];
+    separator->setGeometry(separator->x(), std::min(kRestoreTop, top), separator->width(), height);
   }
   const int width = std::max(166, m.Run->sizeHint().width() + 16);
   m.Run->setGeometry(m.BottomBar->width() - width - 6, top, width, height);
@@ -362,21 +365,22 @@ void TMainWindow::ArrangeAreas() {
     const int half = m.InputSplitter->height() / 2;
     m.InputSplitter->setSizes({half, m.InputSplitter->height() - half});
   }
-  // The restore buttons of hidden areas stand side by side, each as wide as its text, so
-  // that a larger font or scale never cuts a caption.
-  int left = kRestoreButtonLeft;
+  // The restore buttons of hidden areas stand at their designed places, moved right by
+  // what wider captions need (a larger font, the other language), so that none is cut.
+  // The k-th separator follows the k-th button shown.
+  int overflow = 0;
+  int shownButtons = 0;
   for (int area = 0; area < kAreaCount; ++area) {
+    m.Separators[area]->setVisible(a.SeparatorShown[area]);
     QPushButton* button = m.Restore[area];
     button->setVisible(a.RestoreShown[area]);
-    const int width = std::max(52, button->sizeHint().width());
-    button->move(left, button->y());
-    button->resize(width, button->height());
-    QFrame* separator = m.Separators[area];
-    separator->setVisible(a.SeparatorShown[area]);
-    if (a.RestoreShown[area]) {
-      separator->setGeometry(left + width + 2, kRestoreTop, 4, button->height());
-      left += width + 10;
-    }
+    if (!a.RestoreShown[area]) continue;
+    const int width = std::max(kRestoreButtonWidth, button->sizeHint().width());
+    const int left = a.RestoreLeft[area] + overflow;
+    button->setGeometry(left, button->y(), width, button->height());
+    m.Separators[shownButtons]->setGeometry(left + width + 2, kRestoreTop, 4, button->height());
+    overflow += width - kRestoreButtonWidth;
+    ++shownButtons;
   }
   PlaceBottomBar();
   m.Preview->InvalidateCache();

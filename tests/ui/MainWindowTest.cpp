@@ -128,7 +128,12 @@ TEST_F(MainWindowTest, ClosingAnAreaShowsItsRestoreButtonAndTheButtonBringsItBac
   Find<QAction>("m_anz_vorschau").trigger();
   EXPECT_FALSE(Find<QWidget>("Panel2").isVisible());
   EXPECT_TRUE(Find<QPushButton>("max_input").isVisible());
-  EXPECT_LT(Find<QPushButton>("max_input").x(), Find<QPushButton>("max_vorschau").x());
+  // Side by side at their designed places, the first separator after the first button.
+  EXPECT_EQ(Find<QPushButton>("max_input").x(), 8);
+  EXPECT_GE(Find<QPushButton>("max_vorschau").x(), 70);
+  EXPECT_GT(Find<QFrame>("max_b1").x(), Find<QPushButton>("max_input").geometry().right());
+  EXPECT_LT(Find<QFrame>("max_b1").x(), Find<QPushButton>("max_vorschau").x());
+  EXPECT_TRUE(Find<QFrame>("max_b2").isVisible());
   Find<QPushButton>("max_input").click();
   Find<QPushButton>("max_vorschau").click();
   EXPECT_TRUE(Find<QWidget>("Panel2").isVisible());
