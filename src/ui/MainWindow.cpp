@@ -195,6 +195,10 @@ TMainWindow::TMainWindow(config::SettingsStore& store, TOptions options, QWidget
 
 TMainWindow::~TMainWindow() {
   store_.RemoveChangeListener(impl_->Listener);
+  // The areas refer to the list, the watch and the dialogs: they go before them, after
+  // the binding of their widgets.
+  impl_->Binding.reset();
+  std::unique_ptr<QWidget> areas(takeCentralWidget());
 }
 
 input::TInputList& TMainWindow::List() {
