@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <filesystem>
@@ -18,6 +20,22 @@ namespace {
 constexpr const char* kNewFileControls[] = {"Label9",     "out_ordner",        "outordnerbt",
                                             "Label7",     "out_name",          "Label8",
                                             "out_format", "out_deleteoriginal"};
+
+// A double-click into a pattern box selects the whole pattern, so that typing replaces it.
+class TSelectAllOnDoubleClick : public QObject {
+ public:
+  explicit TSelectAllOnDoubleClick(QLineEdit& edit) : QObject(&edit), edit_(edit) {
+    edit.installEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != &edit_ || event->type() != QEvent::MouseButtonDblClick) return false;
+    edit_.selectAll();
+    return true;
+  }
+
+ private:
+  QLineEdit& edit_;
+};
 
 template <class W>
 W* Make(QWidget* parent, const char* name) {
@@ -52,6 +70,7 @@ TSaveOptionsArea::TSaveOptionsArea(config::SettingsStore& store, QWidget* parent
   grid->addWidget(Make<QCheckBox>(this, "out_deleteoriginal"), 6, 0, 1, 3);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(7, 1);
+  for (QComboBox* box : {folder, name}) new TSelectAllOnDoubleClick(*box->lineEdit());
   for (QComboBox* box : {folder, name, format}) {
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     box->setMinimumContentsLength(8);

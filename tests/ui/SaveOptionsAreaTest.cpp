@@ -2,8 +2,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include "support/QtApplication.h"
 #include "support/TempFolder.h"
@@ -68,6 +70,13 @@ TEST_F(SaveOptionsAreaTest, ChoosingAFolderSetsThePatternAndCancelKeepsIt) {
   area_.ChooseOutputFolder();
   EXPECT_EQ(startedAt, folder.Path().string());
   EXPECT_EQ(store_.Text("PBCB", "out_ordner"), folder.Path().string());
+}
+
+TEST_F(SaveOptionsAreaTest, ADoubleClickSelectsTheWholePattern) {
+  store_.SetText(store_.IndexOf("PBCB", "out_name"), "%name% copy");
+  QLineEdit& edit = *area_.findChild<QComboBox*>("out_name")->lineEdit();
+  QTest::mouseDClick(&edit, Qt::LeftButton, {}, QPoint(4, edit.height() / 2));
+  EXPECT_EQ(edit.selectedText(), "%name% copy");
 }
 
 }  // namespace
