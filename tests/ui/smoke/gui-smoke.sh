@@ -26,7 +26,7 @@ mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 pid=$!
 window=
 for _ in $(seq 1 150); do
-  window=$(xdotool search --name "^Pixolan - Orvanta$" 2>/dev/null | head -n 1) || true
+  window=$(xdotool search --onlyvisible --name "^Pixolan - Orvanta$" 2>/dev/null | head -n 1) || true
   [[ -n $window ]] && break
   kill -0 "$pid" 2>/dev/null || { echo "gui-smoke: the program ended at start"; cat "$work/program-$language.log"; exit 1; }
   sleep 0.2
