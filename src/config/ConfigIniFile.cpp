@@ -36,18 +36,6 @@ std::string ToUtf8(std::u16string_view text) {
   return platform::Utf8FromUtf16(text);
 }
 
-std::u16string DecodeUtf16(std::string_view in, bool bigEndian) {
-  std::u16string out;
-  out.reserve(in.size() / 2);
-  // An odd last byte cannot be part of a character.
-  for (size_t i = 0; i + 1 < in.size(); i += 2) {
-    const auto b0 = static_cast<unsigned char>(in[i]);
-    const auto b1 = static_cast<unsigned char>(in[i + 1]);
-    out.push_back(bigEndian ? char16_t(b0 << 8 | b1) : char16_t(b1 << 8 | b0));
-  }
-  return out;
-}
-
 // Returns the text of a file and whether writing it back as UTF-16LE with byte order mark
 // reproduces the file byte for byte.
 std::u16string DecodeFile(std::string_view bytes, bool& canonical) {
@@ -55,14 +43,15 @@ std::u16string DecodeFile(std::string_view bytes, bool& canonical) {
   canonical = false;
   if (bytes.size() >= 2 && byteAt(0) == 0xFF && byteAt(1) == 0xFE) {
     canonical = bytes.size() % 2 == 0;
-    return DecodeUtf16(bytes.substr(2), false);
+    return platform::Utf16FromBytes(bytes.substr(2), false);
   }
   if (bytes.size() >= 2 && byteAt(0) == 0xFE && byteAt(1) == 0xFF)
-    return DecodeUtf16(bytes.substr(2), true);
+    return platform::Utf16FromBytes(bytes.substr(2), true);
   if (bytes.size() >= 3 && byteAt(0) == 0xEF && byteAt(1) == 0xBB && byteAt(2) == 0xBF)
     return FromUtf8(bytes.substr(3));
   // Text never holds NUL, so "x\0" at the start is UTF-16LE that lost its mark.
-  if (bytes.size() >= 2 && byteAt(0) != 0 && byteAt(1) == 0) return DecodeUtf16(bytes, false);
+  if (bytes.size() >= 2 && byteAt(0) != 0 && byteAt(1) == 0)
+    return platform::Utf16FromBytes(bytes, false);
   if (platform::IsValidUtf8(bytes)) return FromUtf8(bytes);
   return FromUtf8(platform::Utf8FromWindows1252(bytes));
 }

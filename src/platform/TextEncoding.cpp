@@ -101,7 +101,7 @@ std::string Utf8FromUtf16(std::u16string_view units, char32_t replacement) {
   return out;
 }
 
-std::string Utf8FromUtf16Bytes(std::string_view bytes, bool bigEndian, char32_t replacement) {
+std::u16string Utf16FromBytes(std::string_view bytes, bool bigEndian) {
   std::u16string units;
   units.reserve(bytes.size() / 2);
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -109,7 +109,11 @@ std::string Utf8FromUtf16Bytes(std::string_view bytes, bool bigEndian, char32_t 
     const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
     units.push_back(bigEndian ? char16_t(b0 << 8 | b1) : char16_t(b1 << 8 | b0));
   }
-  return Utf8FromUtf16(units, replacement);
+  return units;
+}
+
+std::string Utf8FromUtf16Bytes(std::string_view bytes, bool bigEndian, char32_t replacement) {
+  return Utf8FromUtf16(Utf16FromBytes(bytes, bigEndian), replacement);
 }
 
 std::string Utf8FromUtf32Bytes(std::string_view bytes, bool bigEndian, char32_t replacement) {

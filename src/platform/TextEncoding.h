@@ -25,6 +25,10 @@ bool IsValidUtf8(std::string_view bytes);
 // UTF-16 code units to UTF-8; a surrogate without its partner becomes `replacement`.
 std::string Utf8FromUtf16(std::u16string_view units, char32_t replacement = kReplacementCharacter);
 
+// UTF-16 bytes (little or big endian) as code units; an odd last byte is no character and
+// is dropped.
+std::u16string Utf16FromBytes(std::string_view bytes, bool bigEndian);
+
 // UTF-16 bytes (little or big endian) to UTF-8; an odd last byte is no character and is
 // dropped.
 std::string Utf8FromUtf16Bytes(std::string_view bytes, bool bigEndian,
