@@ -42,8 +42,4 @@ unsigned HeaderStripColor(unsigned buttonFace) {
   return AddPerChannel(buttonFace, -50);
 }
 
-unsigned OptionsPanelColor(unsigned buttonFace) {
-  return AddPerChannel(buttonFace, -5);
-}
-
 }  // namespace pixolan::ui

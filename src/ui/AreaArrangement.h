@@ -33,7 +33,5 @@ TAreaArrangement ArrangeAreas(const std::array<bool, kAreaCount>& shown);
 unsigned CloseGlyphPen(unsigned buttonFace, bool active);
 // The header strip's background: button face minus 50 per channel, wrapping.
 unsigned HeaderStripColor(unsigned buttonFace);
-// The options panels' background: button face minus 5 per channel, wrapping.
-unsigned OptionsPanelColor(unsigned buttonFace);
 
 }  // namespace pixolan::ui

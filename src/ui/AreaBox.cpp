@@ -67,7 +67,7 @@ void TCloseGlyph::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 TAreaBox::TAreaBox(const char* name, const char* closeName, QWidget& content, QWidget* parent)
-    : QFrame(parent), content_(content) {
+    : QFrame(parent) {
   setObjectName(name);
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   auto* layout = new QVBoxLayout(this);

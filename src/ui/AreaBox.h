@@ -13,7 +13,6 @@ class TCloseGlyph : public QWidget {
  public:
   explicit TCloseGlyph(QWidget* parent = nullptr);
   std::function<void()> Clicked;
-  bool Active() const { return active_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -30,14 +29,11 @@ class TAreaBox : public QFrame {
   // name "box_dat": the strip is "box_dat_top", the glyph closeName ("close_input").
   TAreaBox(const char* name, const char* closeName, QWidget& content, QWidget* parent = nullptr);
 
-  QLabel& Header() { return *header_; }
   TCloseGlyph& Close() { return *close_; }
-  QWidget& Content() { return content_; }
 
  private:
   QLabel* header_;
   TCloseGlyph* close_;
-  QWidget& content_;
 };
 
 }  // namespace pixolan::ui

@@ -97,9 +97,4 @@ void SetControlTexts(QWidget& root, std::string_view window, lang::TLanguage lan
   }
 }
 
-std::string_view ControlText(std::string_view window, std::string_view control,
-                             std::string_view property, lang::TLanguage language) {
-  return lang::WindowText(window, control, property, language).value_or(std::string_view());
-}
-
 }  // namespace pixolan::ui

@@ -20,8 +20,4 @@ namespace pixolan::ui {
 // it is a setting, which the store translates and its binding shows.
 void SetControlTexts(QWidget& root, std::string_view window, lang::TLanguage language);
 
-// The one text of a control, as a QString-ready UTF-8 view; empty when the tables lack it.
-std::string_view ControlText(std::string_view window, std::string_view control,
-                             std::string_view property, lang::TLanguage language);
-
 }  // namespace pixolan::ui

@@ -581,13 +581,13 @@ void TMainWindow::Durchfuehren() {
   m.Preview->VorschauWennAktiv();
 }
 
+// The widgets, the options panels' stacking and the preview follow the store's changes by
+// themselves; what a load needs beyond them is here.
 void TMainWindow::AfterConfigurationLoad() {
-  impl_->Binding->Refresh();
   // A loaded folder with watching on is watched from now on.
   impl_->FolderWatch->Apply();
-  impl_->Actions->PanelsAnordnen();
+  // Arranging also brings the preview up to date.
   ArrangeAreas();
-  impl_->Preview->VorschauWennAktiv();
 }
 
 void TMainWindow::ResetSettings() {
